@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tarnwick need.
+# Only what is missing is installed; safe to run again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-translations-l10n libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-noto-cjk
+  clang libclang-rt-14-dev clang-format
+  ntfs-3g fuse3 attr
+  xvfb xauth xdg-utils
+)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

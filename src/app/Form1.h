@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/Ports.h"
+
+namespace tw {
+
+// The main window's event handlers. The window itself (a Qt widget, or a fake in tests)
+// forwards its events here.
+class Form1 {
+public:
+    Form1(Ports ports, AppState& state) : m_ports(ports), m_state(state) {}
+
+    // Before the window is first shown. False when the program has ended (a second copy).
+    bool Form_Load();
+    // The start-up sequence, on the first tick of Timer1.
+    void Timer1_Timer();
+    // The drive monitor, on every tick of Timer2.
+    void Timer2_Timer();
+
+    void Label_Click(Ctl label);
+    void Label_MouseMove(Ctl label);
+    void Label_MouseDown(Ctl label);
+    // The pointer moves over the bare window surface.
+    void Form_MouseMove();
+
+    void vbexit_Click();
+    void vbhelpinfo_Click();
+    void about_Click();
+    void Form_Unload();
+
+    static constexpr const char* supportUrl = "https://tarnwick.example.com/support";
+
+private:
+    Ports m_ports;
+    AppState& m_state;
+};
+
+} // namespace tw

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace tw {
+
+// The process and its environment.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // The temporary folder; never empty.
+    [[nodiscard]] virtual std::string tempFolder() const = 0;
+    // The folder that holds the running program file.
+    [[nodiscard]] virtual std::string programFolder() const = 0;
+    // The running program's file name without its extension.
+    [[nodiscard]] virtual std::string programName() const = 0;
+
+    // Starts a script file with no window and without waiting for it. The path is passed
+    // as one argument (quoted where the platform builds a command line). False when the
+    // start itself failed.
+    virtual bool startScript(const std::string& path) = 0;
+    // Opens a web address in the user's browser, detached, without a console window.
+    virtual void openUrl(const std::string& url) = 0;
+
+    // True when another copy of the program is running.
+    [[nodiscard]] virtual bool previousInstance() = 0;
+    // Ends the program at once; does not return in the real program.
+    virtual void endProgram() = 0;
+};
+
+} // namespace tw

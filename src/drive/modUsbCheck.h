@@ -1,0 +1,14 @@
+#pragma once
+
+#include "drive/DriveProbe.h"
+#include "drive/FileSystem.h"
+
+#include <optional>
+
+namespace tw {
+
+// Finds the first ready removable drive. Fills the probe; a field that is not written
+// keeps its value. When a drive is found and probedDrive is given, it receives it.
+void modUsbCheck(FileSystem& fs, DriveProbe& probe, std::optional<Drive>* probedDrive = nullptr);
+
+} // namespace tw

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "drive/FileSystem.h"
+
+#include <optional>
+#include <string>
+
+namespace tw {
+
+// The Linux file-system layer. Drives come from the mount table, or from a declaration
+// such as "removable=/tmp/stick;fixed=/" (the TARNWICK_DRIVES variable) that replaces it.
+class PosixFileSystem final : public FileSystem {
+public:
+    explicit PosixFileSystem(std::optional<std::string> declaredDrives = std::nullopt);
+
+    std::vector<Drive> drives() override;
+    bool isReady(const Drive& drive) override;
+    std::string fileSystemName(const Drive& drive) override;
+    [[nodiscard]] char separator() const override { return '/'; }
+
+    bool fileExists(const std::string& path) override;
+    bool folderExists(const std::string& path) override;
+    std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
+    std::optional<std::vector<Entry>> files(const std::string& folder) override;
+    std::optional<std::uint32_t> attributes(const std::string& path) override;
+    bool setAttributes(const std::string& path, std::uint32_t value) override;
+    bool deleteFile(const std::string& path, bool force) override;
+    bool copyFile(const std::string& source, const std::string& destination,
+                  bool overwrite) override;
+    bool mkDir(const std::string& path) override;
+    std::optional<std::uint64_t> fileLen(const std::string& path) override;
+    std::unique_ptr<LineReader> openText(const std::string& path) override;
+    bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
+    std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
+                                              const std::string& target) override;
+
+    // The path of an existing entry, matched the way Windows matches names: the exact
+    // name first, else the one entry of its folder equal to it ignoring letter case.
+    static std::optional<std::string> lookup(const std::string& path);
+
+private:
+    // Where a new entry would go: the parent looked up, and the existing entry of that
+    // name (ignoring case) if there is one.
+    struct Placement {
+        std::string path;
+        bool exists = false;
+    };
+    static std::optional<Placement> place(const std::string& path);
+    std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
+
+    std::optional<std::string> m_declared;
+};
+
+// Parses a drive declaration: entries "type=path" separated by ';', with the types
+// removable, fixed, network, cdrom and ram (or their numbers 1 to 5).
+std::vector<Drive> parseDeclaredDrives(const std::string& declaration);
+
+// Whether two names are equal ignoring letter case, as FAT and NTFS compare them.
+bool namesEqualIgnoringCase(const std::string& a, const std::string& b);
+
+} // namespace tw

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/Ports.h"
+
+namespace tw {
+
+// The click of Label6 "立即扫描（S)".
+void ScanCommand(Ports& ports);
+
+} // namespace tw

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/Host.h"
+#include "support/Transcript.h"
+
+#include <functional>
+#include <string>
+
+namespace tw::test {
+
+// Records "start <path>", "open <url>", "end"; the folders are real temporary folders.
+class FakeHost final : public Host {
+public:
+    FakeHost(Transcript& transcript, std::string temp, std::string programFolder)
+        : m_transcript(transcript), m_temp(std::move(temp)), m_program(std::move(programFolder)) {}
+
+    [[nodiscard]] std::string tempFolder() const override { return m_temp; }
+    [[nodiscard]] std::string programFolder() const override { return m_program; }
+    [[nodiscard]] std::string programName() const override { return name; }
+    bool startScript(const std::string& path) override {
+        m_transcript.add("start " + path);
+        if (onStart) {
+            onStart(path);
+        }
+        return startSucceeds;
+    }
+    void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
+    [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
+    void endProgram() override { m_transcript.add("end"); }
+
+    std::string name = "tarnwick";
+    bool otherCopyRunning = false;
+    bool startSucceeds = true;
+    // Runs when a script is started (a test's stand-in for the script).
+    std::function<void(const std::string&)> onStart;
+
+private:
+    Transcript& m_transcript;
+    std::string m_temp;
+    std::string m_program;
+};
+
+} // namespace tw::test

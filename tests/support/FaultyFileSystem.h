@@ -1,0 +1,54 @@
+#pragma once
+
+#include "drive/FileSystem.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tw::test {
+
+// Passes every call to a real file system, except those a test refuses: a locked file, a
+// write-protected medium, a drive pulled out. refuse(op, path) sees the operation's name
+// ("deleteFile", "mkDir", "setAttributes", "copyFile", "writeTextLines", "attributes",
+// "subFolders", "files", "fileLen", "openText", "fileExists", "folderExists") and its path.
+class FaultyFileSystem final : public FileSystem {
+public:
+    explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
+
+    std::function<bool(const std::string& op, const std::string& path)> refuse;
+    // Replaces every drive's file-system name ("FAT32", "NTFS", "exFAT", …).
+    std::optional<std::string> fileSystemNameOverride;
+    // Replaces the drive list.
+    std::function<std::vector<Drive>()> drivesOverride;
+    // Replaces readiness.
+    std::function<bool(const Drive&)> readyOverride;
+
+    std::vector<Drive> drives() override;
+    bool isReady(const Drive& drive) override;
+    std::string fileSystemName(const Drive& drive) override;
+    [[nodiscard]] char separator() const override { return m_real.separator(); }
+    bool fileExists(const std::string& path) override;
+    bool folderExists(const std::string& path) override;
+    std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
+    std::optional<std::vector<Entry>> files(const std::string& folder) override;
+    std::optional<std::uint32_t> attributes(const std::string& path) override;
+    bool setAttributes(const std::string& path, std::uint32_t value) override;
+    bool deleteFile(const std::string& path, bool force) override;
+    bool copyFile(const std::string& source, const std::string& destination,
+                  bool overwrite) override;
+    bool mkDir(const std::string& path) override;
+    std::optional<std::uint64_t> fileLen(const std::string& path) override;
+    std::unique_ptr<LineReader> openText(const std::string& path) override;
+    bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
+    std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
+                                              const std::string& target) override;
+
+private:
+    bool refused(const char* op, const std::string& path) const {
+        return refuse && refuse(op, path);
+    }
+    FileSystem& m_real;
+};
+
+} // namespace tw::test
