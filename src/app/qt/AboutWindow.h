@@ -1,0 +1,11 @@
+#pragma once
+
+class QWidget;
+
+namespace tw::qt {
+
+// Shows the one about window, placed from the main window; brings it to the front when
+// it is open, loads it anew when it was closed.
+void showAboutWindow(QWidget* mainWindow);
+
+} // namespace tw::qt
