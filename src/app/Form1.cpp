@@ -49,7 +49,9 @@ void Form1::Timer1_Timer() {
     ModDiskScan(m_ports);
 }
 
-void Form1::Timer2_Timer() { DriveMonitorTick(m_ports, m_state); }
+void Form1::Timer2_Timer() {
+    DriveMonitorTick(m_ports, m_state);
+}
 
 void Form1::Label_Click(Ctl label) {
     if (!isActionLabel(label) || !m_ports.view.isEnabled(label)) {
@@ -103,12 +105,20 @@ void Form1::Form_MouseMove() {
     view.setForeColor(Ctl::Label6, colors::black);
 }
 
-void Form1::vbexit_Click() { m_ports.host.endProgram(); }
+void Form1::vbexit_Click() {
+    m_ports.host.endProgram();
+}
 
-void Form1::vbhelpinfo_Click() { m_ports.host.openUrl(supportUrl); }
+void Form1::vbhelpinfo_Click() {
+    m_ports.host.openUrl(supportUrl);
+}
 
-void Form1::about_Click() { m_ports.view.showAbout(); }
+void Form1::about_Click() {
+    m_ports.view.showAbout();
+}
 
-void Form1::Form_Unload() { m_ports.host.endProgram(); }
+void Form1::Form_Unload() {
+    m_ports.host.endProgram();
+}
 
 } // namespace tw

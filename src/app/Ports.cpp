@@ -2,7 +2,9 @@
 
 namespace tw {
 
-void status(MainView& view, const std::string& text) { view.setCaption(Ctl::Label7, text); }
+void status(MainView& view, const std::string& text) {
+    view.setCaption(Ctl::Label7, text);
+}
 
 void status(MainView& view, const std::string& text, Color color) {
     view.setForeColor(Ctl::Label7, color);

@@ -30,7 +30,7 @@ inline constexpr std::uint32_t archive = 32;
 struct Drive {
     std::string path; // the drive's root as the user sees it, without a trailing separator
     int type = drivetype::unknown;
-    std::string id;   // backend's own handle (device numbers, source); not shown
+    std::string id; // backend's own handle (device numbers, source); not shown
 };
 
 // A direct child of a folder.

@@ -86,9 +86,13 @@ void FakeView::setEnabled(Ctl control, bool enabled) {
     m_transcript.add((enabled ? "enable " : "disable ") + name(control));
 }
 
-bool FakeView::isEnabled(Ctl control) const { return m_enabled.at(control); }
+bool FakeView::isEnabled(Ctl control) const {
+    return m_enabled.at(control);
+}
 
-bool FakeView::optionValue(int index) const { return index >= 0 && index < 2 && option[index]; }
+bool FakeView::optionValue(int index) const {
+    return index >= 0 && index < 2 && option[index];
+}
 
 void FakeView::setTimer1(bool enabled) {
     m_timer1 = enabled;
@@ -120,12 +124,15 @@ void FakeView::scheduleTick() {
 int FakeView::msgBox(const std::string& prompt, int style, const std::string& title) {
     const int buttons = style & 7;
     int result = mb::ok;
-    if (!m_answers.empty()) {
-        result = m_answers.front();
-        m_answers.pop_front();
-    } else if (buttons == mb::yesNo || buttons == mb::okCancel) {
-        ADD_FAILURE() << "unanswered question: " << prompt;
-        result = buttons == mb::yesNo ? mb::no : mb::cancel;
+    // Only questions take a scripted answer; a box with OK alone is always closed with OK.
+    if (buttons == mb::yesNo || buttons == mb::okCancel) {
+        if (!m_answers.empty()) {
+            result = m_answers.front();
+            m_answers.pop_front();
+        } else {
+            ADD_FAILURE() << "unanswered question: " << prompt;
+            result = buttons == mb::yesNo ? mb::no : mb::cancel;
+        }
     }
     if (duringBox) {
         duringBox();
@@ -139,6 +146,8 @@ int FakeView::msgBox(const std::string& prompt, int style, const std::string& ti
     return result;
 }
 
-void FakeView::showAbout() { m_transcript.add("about"); }
+void FakeView::showAbout() {
+    m_transcript.add("about");
+}
 
 } // namespace tw::test

@@ -18,7 +18,8 @@ namespace tw::test {
 //   "Timer1 off", "Timer2 on", "Timer2 off"
 //   "box[48] 警告: <text> -> OK"   a message box, its style, title, text and the answer
 //   "about"
-// Answers questions from a script; an unscripted question fails the test.
+// Answers questions (Yes/No, OK/Cancel) from a script; an unscripted question fails the
+// test. Boxes with OK alone are closed with OK and take no scripted answer.
 // While Timer2 is on, its ticks fall due on the virtual clock every 3000 ms and call onTimer2.
 class FakeView final : public MainView {
 public:

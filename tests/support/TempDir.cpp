@@ -27,13 +27,15 @@ TempDir::~TempDir() {
     // Make read-only leftovers removable first.
     for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add |
-                        fs::perm_options::nofollow, ec);
+        fs::permissions(it->path(), fs::perms::owner_all,
+                        fs::perm_options::add | fs::perm_options::nofollow, ec);
     }
     fs::remove_all(m_path, ec);
 }
 
-std::string TempDir::operator/(const std::string& relative) const { return m_path + "/" + relative; }
+std::string TempDir::operator/(const std::string& relative) const {
+    return m_path + "/" + relative;
+}
 
 void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -55,7 +57,9 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-void makeDir(const std::string& path) { fs::create_directories(path); }
+void makeDir(const std::string& path) {
+    fs::create_directories(path);
+}
 
 bool exists(const std::string& path) {
     std::error_code ec;

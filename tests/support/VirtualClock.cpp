@@ -27,7 +27,9 @@ void VirtualClock::cancel(int id) {
     }
 }
 
-void VirtualClock::idle(ms duration) { advanceTo(m_now + duration); }
+void VirtualClock::idle(ms duration) {
+    advanceTo(m_now + duration);
+}
 
 void VirtualClock::advanceTo(ms target) {
     while (!m_events.empty() && m_events.begin()->first.first <= target) {

@@ -92,7 +92,9 @@ bool PosixHost::startScript(const std::string& path) {
     return startDetached("/bin/sh", path);
 }
 
-void PosixHost::openUrl(const std::string& url) { (void)startDetached("xdg-open", url); }
+void PosixHost::openUrl(const std::string& url) {
+    (void)startDetached("xdg-open", url);
+}
 
 bool PosixHost::previousInstance() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");

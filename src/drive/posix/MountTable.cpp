@@ -4,7 +4,9 @@
 
 namespace tw::posix {
 
-std::vector<Drive> readMountTable() { return {}; }
+std::vector<Drive> readMountTable() {
+    return {};
+}
 
 std::string fileSystemNameOf(const std::string& root) {
     struct statfs sf {};

@@ -53,8 +53,9 @@ std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
     // the union's level (u16), padding to 4, then for versions 3 to 5 valid flags and the
     // attribute word.
     if (raw.size() >= 16 && raw[0] == '\0') {
-        const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(
-                                                   static_cast<unsigned char>(raw[i])); };
+        const auto byte = [&](std::size_t i) {
+            return static_cast<std::uint32_t>(static_cast<unsigned char>(raw[i]));
+        };
         const std::uint32_t version = byte(2) | (byte(3) << 8);
         if (version >= 3 && version <= 5) {
             return byte(12) | (byte(13) << 8) | (byte(14) << 16) | (byte(15) << 24);
@@ -83,8 +84,9 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     if (!isDir) {
         stored &= ~attr::readOnly;
         mode_t mode = st.st_mode & 07777;
-        mode = (value & attr::readOnly) != 0 ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH))
-                                             : (mode | S_IWUSR);
+        mode = (value & attr::readOnly) != 0
+                   ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH))
+                   : (mode | S_IWUSR);
         if (mode != (st.st_mode & 07777) && chmod(path.c_str(), mode) != 0) {
             return false;
         }

@@ -1,0 +1,133 @@
+#include "scan/ModDiskScan.h"
+
+#include "support/Harness.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+const Lines scanEnd = {
+    "Timer2 on", "enable Label2", "enable Label3", "enable Label6", "wait 2s",
+};
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class DiskScan : public ::testing::Test {
+protected:
+    DiskScan() {
+        h.declareDrives("removable=" + h.stick.path() + ";fixed=" + c.path() +
+                        ";ram=" + ram.path() + ";fixed=" + d.path() + ";network=" + net.path());
+        // The removable stick's autorun.inf is not this scan's business.
+        writeFile(h.stick / "autorun.inf", "[autorun]\r\nopen=x.exe\r\n");
+        writeFile(ram / "autorun.inf", "");
+        writeFile(net / "autorun.inf", "");
+    }
+    void run() {
+        auto ports = h.ports();
+        ModDiskScan(ports);
+    }
+
+    Harness h;
+    TempDir c{"c"};
+    TempDir d{"d"};
+    TempDir ram{"ram"};
+    TempDir net{"net"};
+};
+
+TEST_F(DiskScan, NoThreatScansEachReadyFixedDiskForASecond) {
+    makeDir(d / "autorun.inf"); // a folder of that name is no threat
+    run();
+    EXPECT_EQ(h.lines(), concat(
+                             {
+                                 "Label7: 准备扫描本地硬盘，请稍候......",
+                                 "wait 2s",
+                                 "Label7 colour green",
+                                 "Label7: 正在扫描" + c.path() + "盘，请稍候......",
+                                 "wait 1s",
+                                 "Label7 colour green",
+                                 "Label7: 正在扫描" + d.path() + "盘，请稍候......",
+                                 "wait 1s",
+                                 "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
+                             },
+                             scanEnd));
+    EXPECT_TRUE(exists(d / "autorun.inf"));
+    EXPECT_TRUE(exists(h.stick / "autorun.inf"));
+    EXPECT_TRUE(exists(ram / "autorun.inf"));
+    EXPECT_TRUE(exists(net / "autorun.inf"));
+}
+
+TEST_F(DiskScan, ThreatsOnTwoDisksRemovedAndCancelled) {
+    // A read-only, hidden file on C: is removed on OK; D:'s is kept on Cancel.
+    writeFile(c / "AUTORUN.INF", "[autorun]");
+    setAttr(c / "AUTORUN.INF", 1 | 2 | 32);
+    writeFile(d / "autorun.inf", "[autorun]");
+    h.view.answer({mb::ok, mb::cancel});
+    run();
+    const std::string ca = c / "autorun.inf";
+    const std::string da = d / "autorun.inf";
+    EXPECT_EQ(
+        h.lines(),
+        concat(
+            {
+                "Label7: 准备扫描本地硬盘，请稍候......",
+                "wait 2s",
+                "Label7 colour green",
+                "Label7: 正在扫描" + c.path() + "盘，请稍候......",
+                "wait 1s",
+                "Label7 colour darkred",
+                "Label7: 检测到" + ca + "存在威胁，等待处理....",
+                "box[1] 威胁: 检测到" + c.path() + "盘中存在Autorun威胁！是否处理？ -> OK",
+                "Label7: 正在清除" + ca + "，请稍候......",
+                "wait 1s",
+                "Label7 colour green",
+                "Label7: 成功清除" + ca + "!",
+                "box[64] 提示: " + ca + "处理成功！ -> OK",
+                "Label7 colour green",
+                "Label7: 正在扫描" + d.path() + "盘，请稍候......",
+                "wait 1s",
+                "Label7 colour darkred",
+                "Label7: 检测到" + da + "存在威胁，等待处理....",
+                "box[1] 威胁: 检测到" + d.path() + "盘中存在Autorun威胁！是否处理？ -> Cancel",
+                "Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！",
+            },
+            scanEnd));
+    EXPECT_FALSE(exists(c / "AUTORUN.INF"));
+    EXPECT_TRUE(exists(da));
+    EXPECT_EQ(h.view.foreColor(Ctl::Label7), colors::darkRed);
+}
+
+TEST_F(DiskScan, RefusedDeletionIsReportedAndTheScanGoesOn) {
+    writeFile(c / "autorun.inf", "");
+    h.faulty.refuse = [](const std::string& op, const std::string&) { return op == "deleteFile"; };
+    h.view.answer({mb::ok});
+    run();
+    const std::string ca = c / "autorun.inf";
+    const Lines tail = h.transcript.since(8);
+    EXPECT_EQ(tail, concat(
+                        {
+                            "Label7: 正在清除" + ca + "，请稍候......",
+                            "wait 1s",
+                            "Label7: " + ca + "处理失败！",
+                            "box[48] 提示: " + ca + "处理失败！ -> OK",
+                            "Label7 colour green",
+                            "Label7: 正在扫描" + d.path() + "盘，请稍候......",
+                            "wait 1s",
+                            "Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！",
+                        },
+                        scanEnd));
+    EXPECT_TRUE(exists(ca));
+}
+
+TEST_F(DiskScan, NotReadyFixedDiskIsSkippedSilently) {
+    h.declareDrives("fixed=" + c.path() + "/missing;fixed=" + d.path());
+    run();
+    EXPECT_EQ(h.transcript.since(2)[1], "Label7: 正在扫描" + d.path() + "盘，请稍候......");
+    EXPECT_EQ(h.clock.waited(), std::chrono::seconds(2 + 1 + 2));
+}
+
+} // namespace
+} // namespace tw::test
