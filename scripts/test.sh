@@ -10,6 +10,11 @@ files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.
 clang-format --dry-run -Werror $files
 
 echo "== core without Qt or Linux headers"
+core=$(find src -name '*.cpp' -o -name '*.h' | grep -vE '/(posix|qt)/')
+if grep -nE '#include *<(Q[A-Za-z]*|unistd\.h|sys/[a-z]+\.h|fcntl\.h|dirent\.h|windows\.h)>' $core; then
+  echo "the core must not include toolkit or operating-system headers" >&2
+  exit 1
+fi
 bash scripts/build.sh build-core -DTARNWICK_GUI=OFF -DTARNWICK_POSIX=OFF -DTARNWICK_BENCH=OFF
 
 echo "== normal build"
