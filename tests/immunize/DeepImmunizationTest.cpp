@@ -9,22 +9,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Lines opening(const std::string& d) {
-    return {
-        "Label7 colour green",
-        "Timer2 off",
-        "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-        "wait 2s",
-        "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-        "wait 3s",
-    };
-}
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
     Harness h;
     const std::string d = h.stick.path();

@@ -19,6 +19,23 @@ inline Lines click(Harness& h, Ctl label, bool monitorRunning = true) {
     return h.transcript.since(mark);
 }
 
+// What every run on a drive without an autorun.inf file shows before its own steps.
+inline Lines opening(const std::string& drivePath) {
+    return {
+        "Label7 colour green",
+        "Timer2 off",
+        "Label7: 正在检测" + drivePath + "盘安全状态，请稍候......",
+        "wait 2s",
+        "Label7: 正在准备为" + drivePath + "盘免疫，请稍等......",
+        "wait 3s",
+    };
+}
+
+inline Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // Runs fn at a moment of virtual time counted from now.
 inline void after(Harness& h, std::chrono::milliseconds delay, std::function<void()> fn) {
     h.clock.schedule(h.clock.now() + delay, std::move(fn));

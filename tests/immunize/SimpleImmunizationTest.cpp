@@ -32,20 +32,15 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
         return false;
     };
 
-    EXPECT_EQ(click(h, Ctl::Label2), (Lines{
-                                         "Label7 colour green",
-                                         "Timer2 off",
-                                         "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                                         "wait 2s",
-                                         "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                                         "wait 3s",
-                                         "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                                         "wait 1s",
-                                         "wait 3s",
-                                         "Label7: 免疫操作成功结束！",
-                                         "box[64] 提示: 免疫操作已完成！ -> OK",
-                                         "Timer2 on",
-                                     }));
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 正在为" + d + "盘执行免疫，请稍等......",
+                                "wait 1s",
+                                "wait 3s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作已完成！ -> OK",
+                                "Timer2 on",
+                            }));
     // The guard folder's path keeps its trailing full stops and separator.
     EXPECT_EQ(calls, (Lines{
                          "mkDir " + a,
@@ -78,19 +73,14 @@ TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
     // Someone changed them since; an immunized drive is not touched.
     setAttr(a, attr::hidden);
 
-    EXPECT_EQ(click(h, Ctl::Label2), (Lines{
-                                         "Label7 colour green",
-                                         "Timer2 off",
-                                         "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                                         "wait 2s",
-                                         "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                                         "wait 3s",
-                                         "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
-                                         "wait 2s",
-                                         "Label7: 免疫操作成功结束！",
-                                         "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                         "Timer2 on",
-                                     }));
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作成功结束！ -> OK",
+                                "Timer2 on",
+                            }));
     EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
 }
 
@@ -102,19 +92,14 @@ TEST(SimpleImmunization, HandMadeAutorunFolderIsReinforced) {
     writeFile(a + "/desktop.ini", "[.ShellClassInfo]\r\n");
     setAttr(a, attr::hidden | attr::archive);
 
-    EXPECT_EQ(click(h, Ctl::Label2), (Lines{
-                                         "Label7 colour green",
-                                         "Timer2 off",
-                                         "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                                         "wait 2s",
-                                         "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                                         "wait 3s",
-                                         "Label7: 检测到" + d + "盘已免疫，正在执行加强......",
-                                         "wait 2s",
-                                         "Label7: 免疫操作成功结束！",
-                                         "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                         "Timer2 on",
-                                     }));
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 检测到" + d + "盘已免疫，正在执行加强......",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作成功结束！ -> OK",
+                                "Timer2 on",
+                            }));
     // Written whole: the archive bit it had is gone.
     EXPECT_EQ(getAttr(a), 7U | attr::directory);
     EXPECT_EQ(namesIn(a), (std::vector<std::string>{guardName, "desktop.ini"}));
@@ -145,14 +130,6 @@ TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
                    op == "writeTextLines";
         };
 
-        const Lines opening{
-            "Label7 colour green",
-            "Timer2 off",
-            "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-            "wait 2s",
-            "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-            "wait 3s",
-        };
         const Lines middle =
             c.protectiveFolderThere
                 ? Lines{"Label7: 检测到" + d + "盘已免疫，正在执行加强......", "wait 2s"}
@@ -163,10 +140,7 @@ TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
             std::string("box[48] 警告: ") + c.boxText + " -> OK",
             "Timer2 on",
         };
-        Lines expected = opening;
-        expected.insert(expected.end(), middle.begin(), middle.end());
-        expected.insert(expected.end(), closing.begin(), closing.end());
-        EXPECT_EQ(click(h, Ctl::Label2), expected);
+        EXPECT_EQ(click(h, Ctl::Label2), opening(d) + middle + closing);
         EXPECT_EQ(namesIn(d), c.protectiveFolderThere ? std::vector<std::string>{"autorun.inf"}
                                                       : std::vector<std::string>{});
         if (c.protectiveFolderThere) {
