@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/Ports.h"
+
+namespace tw {
+
+// What deep immunization does after the announcement: converts a FAT or FAT32 drive to
+// NTFS, waits until a ready removable drive is seen again, builds or reinforces the
+// protection as simple immunization does, and denies everyone access to the protective
+// folder.
+void deepImmunization(Ports& ports, AppState& state);
+
+} // namespace tw

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/Ports.h"
+
+#include <string>
+
+namespace tw {
+
+// Writes cacls.bat into the temporary folder, denying everyone access to the target, and
+// starts it hidden without waiting for it. Nothing is started when the file cannot be
+// written.
+void Modfoldercacls(Ports& ports, const std::string& target);
+
+} // namespace tw

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/Ports.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tw {
+
+// The guard folder inside the protective folder; its trailing full stops are part of it.
+inline constexpr const char* guardFolderName = "Velmora免疫文件夹...";
+
+// Read-only, hidden and system, written as a whole word.
+inline constexpr std::uint32_t protectiveAttributes = attr::readOnly | attr::hidden | attr::system;
+
+// The guard folder's path with its trailing separator. Every test and creation of the
+// guard folder uses this exact path.
+std::string guardFolderPath(const FileSystem& fs, const std::string& autorunPath);
+
+// Writes the protective attributes when a folder stands at the autorun path; a file of
+// that name (one that could not be deleted) is left as it is.
+void writeProtectiveAttributes(FileSystem& fs, const std::string& autorunPath);
+
+// The outcome of a run, in the status line and a box.
+void reportImmunized(MainView& view, const std::string& boxText);
+void reportNotImmunized(MainView& view, const std::string& statusText, const std::string& boxText);
+
+// What simple immunization does after the announcement: builds the protective folder and
+// its guard folder, or reinforces a protective folder without a guard folder.
+void simpleImmunization(Ports& ports, AppState& state);
+
+} // namespace tw

@@ -1,0 +1,278 @@
+#include "immunize/ImmunizeRun.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    const std::string t = h.temp.path();
+    h.faulty.fileSystemNameOverride = "NTFS";
+    writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
+    setAttr(a, attr::readOnly);
+    writeFile(t + "/convert.bat", "left from an earlier run\r\n");
+    std::map<std::string, std::string> started;
+    h.host.onStart = [&started](const std::string& path) { started[path] = readFile(path); };
+
+    EXPECT_EQ(click(h, Ctl::Label3),
+              (Lines{
+                  "Label7 colour green",
+                  "Timer2 off",
+                  "Label7: 正在检测" + d + "盘安全状态，请稍候......",
+                  "wait 2s",
+                  "Label7: 检测到" + d + "盘存在威胁！等待处理......",
+                  "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
+                  "wait 1s",
+                  "Label7: 威胁文件 " + a + "已成功清除!",
+                  "wait 2s",
+                  "Label7: 正在准备为" + d + "盘免疫，请稍等......",
+                  "wait 3s",
+                  "wait 5s",
+                  "wait 1s",
+                  "Label7: 正在为" + d + "盘执行免疫，请稍等......",
+                  "wait 1s",
+                  "wait 3s",
+                  "start " + t + "/cacls.bat",
+                  "wait 2s",
+                  "Label7: 免疫操作成功结束！",
+                  "box[64] 提示: 免疫操作已完成！ -> OK",
+                  "Timer2 on",
+              }));
+    EXPECT_EQ(started, (std::map<std::string, std::string>{
+                           {t + "/cacls.bat",
+                            "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
+    EXPECT_FALSE(exists(t + "/cacls.bat"));
+    EXPECT_FALSE(exists(t + "/convert.bat"));
+    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    EXPECT_TRUE(exists(a + "/" + guardName));
+}
+
+TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    const std::string t = h.temp.path();
+    h.faulty.fileSystemNameOverride = "FAT32";
+    std::map<std::string, std::string> started;
+    h.host.onStart = [&](const std::string& path) {
+        started[path] = readFile(path);
+        if (path == t + "/convert.bat") {
+            // The conversion dismounts the drive; it comes back as NTFS 11 s later.
+            h.faulty.readyOverride = [](const Drive&) { return false; };
+            after(h, 11s, [&h] {
+                h.faulty.readyOverride = nullptr;
+                h.faulty.fileSystemNameOverride = "NTFS";
+            });
+        }
+    };
+    // In the middle of the wait the window answers: the about window opens, a second
+    // immunization is not started.
+    after(h, 12s, [&h] {
+        h.form().Label_Click(Ctl::Label1);
+        h.form().Label_Click(Ctl::Label2);
+    });
+
+    EXPECT_EQ(click(h, Ctl::Label3),
+              (opening(d) + Lines{
+                                "Label7: 正在转化" + d + "盘文件系统，请稍候......",
+                                "wait 2s",
+                                "start " + t + "/convert.bat",
+                                "wait 3s",
+                                "wait 5s",
+                                "about",
+                                "wait 5s",
+                                "wait 5s",
+                                "wait 1s",
+                                "Label7: 正在为" + d + "盘执行免疫，请稍等......",
+                                "wait 1s",
+                                "wait 3s",
+                                "start " + t + "/cacls.bat",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作已完成！ -> OK",
+                                "Timer2 on",
+                            }));
+    EXPECT_EQ(
+        started,
+        (std::map<std::string, std::string>{
+            {t + "/convert.bat", "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
+            {t + "/cacls.bat", "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
+    EXPECT_FALSE(exists(t + "/convert.bat"));
+    EXPECT_FALSE(exists(t + "/cacls.bat"));
+    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+}
+
+TEST(DeepImmunization, OnlyFatAndFat32AreConverted) {
+    struct Case {
+        const char* name;
+        bool converted;
+    };
+    // Names are compared exactly.
+    const Case cases[] = {{"FAT", true}, {"exFAT", false}, {"fat32", false}, {"", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        const std::string d = h.stick.path();
+        const std::string t = h.temp.path();
+        h.faulty.fileSystemNameOverride = c.name;
+
+        const Lines conversion = c.converted
+                                     ? Lines{"Label7: 正在转化" + d + "盘文件系统，请稍候......",
+                                             "wait 2s", "start " + t + "/convert.bat", "wait 3s"}
+                                     : Lines{};
+        // Whatever the file system, the access rule is attempted on the fresh path.
+        EXPECT_EQ(click(h, Ctl::Label3), (opening(d) + conversion +
+                                          Lines{
+                                              "wait 5s",
+                                              "wait 1s",
+                                              "Label7: 正在为" + d + "盘执行免疫，请稍等......",
+                                              "wait 1s",
+                                              "wait 3s",
+                                              "start " + t + "/cacls.bat",
+                                              "wait 2s",
+                                              "Label7: 免疫操作成功结束！",
+                                              "box[64] 提示: 免疫操作已完成！ -> OK",
+                                              "Timer2 on",
+                                          }));
+        EXPECT_FALSE(exists(t + "/convert.bat"));
+    }
+}
+
+TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcing) {
+    enum class Outcome { locked, reinforcementFailed, freshFailed };
+    struct Case {
+        const char* name;
+        bool protectiveFolderThere;
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {"NTFS", true, Outcome::locked},
+        {"exFAT", true, Outcome::reinforcementFailed},
+        {"NTFS", false, Outcome::freshFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.protectiveFolderThere ? " reinforcement" : " fresh"));
+        Harness h;
+        const std::string d = h.stick.path();
+        const std::string t = h.temp.path();
+        h.faulty.fileSystemNameOverride = c.name;
+        if (c.protectiveFolderThere) {
+            makeDir(d + "/autorun.inf");
+        }
+        h.faulty.refuse = [](const std::string& op, const std::string& path) {
+            return op == "mkDir" && path.find("/autorun.inf") != std::string::npos;
+        };
+        // A leftover is deleted in every branch.
+        writeFile(t + "/cacls.bat", "left from an earlier run\r\n");
+
+        const Lines middle =
+            c.protectiveFolderThere
+                ? Lines{"Label7: 检测到" + d + "盘已免疫，正在执行加强......", "wait 4s"}
+                : Lines{"Label7: 正在为" + d + "盘执行免疫，请稍等......", "wait 1s", "wait 3s"};
+        Lines ending;
+        switch (c.outcome) {
+        case Outcome::locked:
+            ending = {"start " + t + "/cacls.bat", "wait 2s", "Label7: 免疫操作成功结束！",
+                      "box[64] 提示: 免疫操作成功结束！ -> OK"};
+            break;
+        case Outcome::reinforcementFailed:
+            ending = {"Label7 colour darkred", "Label7: 操作结束！但免疫加强操作失败！",
+                      "box[48] 警告: 免疫加强操作失败！ -> OK"};
+            break;
+        case Outcome::freshFailed:
+            ending = {"Label7 colour darkred", "Label7: 操作结束！但免疫未成功建立！",
+                      "box[48] 警告: 免疫操作失败！ -> OK"};
+            break;
+        }
+        EXPECT_EQ(click(h, Ctl::Label3), (opening(d) + Lines{"wait 5s", "wait 1s"} + middle +
+                                          ending + Lines{"Timer2 on"}));
+        EXPECT_FALSE(exists(t + "/cacls.bat"));
+        if (c.protectiveFolderThere) {
+            EXPECT_EQ(getAttr(d + "/autorun.inf"), 7U | attr::directory);
+        }
+    }
+}
+
+TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    const std::string t = h.temp.path();
+    h.faulty.fileSystemNameOverride = "NTFS";
+    makeDir(a + "/" + guardName);
+    setAttr(a, attr::hidden);
+    // A read-only cacls.bat is not deleted at the end.
+    h.host.onStart = [](const std::string& path) { setAttr(path, attr::readOnly); };
+
+    EXPECT_EQ(click(h, Ctl::Label3),
+              (opening(d) + Lines{
+                                "wait 5s",
+                                "wait 1s",
+                                "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
+                                "wait 4s",
+                                "start " + t + "/cacls.bat",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作成功结束！ -> OK",
+                                "Timer2 on",
+                            }));
+    EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
+    EXPECT_TRUE(exists(t + "/cacls.bat"));
+}
+
+TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
+    Harness h;
+    TempDir other{"other"};
+    const std::string d = h.stick.path();
+    const std::string o = other.path();
+    const std::string t = h.temp.path();
+    h.declareDrives("removable=" + o + ";removable=" + d);
+    h.faulty.fileSystemNameOverride = "FAT32";
+    // The first drive in order has no medium until the stick goes away for its conversion.
+    h.faulty.readyOverride = [o](const Drive& drive) { return drive.path != o; };
+    std::map<std::string, std::string> started;
+    h.host.onStart = [&](const std::string& path) {
+        started[path] = readFile(path);
+        if (path == t + "/convert.bat") {
+            h.faulty.readyOverride = [d](const Drive& drive) { return drive.path != d; };
+            h.faulty.fileSystemNameOverride = "NTFS";
+        }
+    };
+
+    EXPECT_EQ(click(h, Ctl::Label3),
+              (opening(d) + Lines{
+                                "Label7: 正在转化" + d + "盘文件系统，请稍候......",
+                                "wait 2s",
+                                "start " + t + "/convert.bat",
+                                "wait 3s",
+                                "wait 5s",
+                                "wait 1s",
+                                "Label7: 正在为" + o + "盘执行免疫，请稍等......",
+                                "wait 1s",
+                                "wait 3s",
+                                "start " + t + "/cacls.bat",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作已完成！ -> OK",
+                                "Timer2 on",
+                            }));
+    EXPECT_EQ(started,
+              (std::map<std::string, std::string>{
+                  {t + "/convert.bat", "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
+                  {t + "/cacls.bat",
+                   "@echo off\r\necho y|cacls.exe " + o + "/autorun.inf /p everyone:n\r\n"}}));
+    EXPECT_TRUE(exists(o + "/autorun.inf/" + guardName));
+    EXPECT_FALSE(exists(d + "/autorun.inf"));
+    ASSERT_TRUE(h.state.probedDrive.has_value());
+    EXPECT_EQ(h.state.probedDrive->path, o);
+}
+
+} // namespace
+} // namespace tw::test

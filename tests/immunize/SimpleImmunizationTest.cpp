@@ -1,0 +1,153 @@
+#include "immunize/ImmunizeRun.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tw::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnIntervalLater) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    // The calls that build and test the folders, with their exact paths.
+    Lines calls;
+    h.faulty.refuse = [&calls](const std::string& op, const std::string& path) {
+        if (op == "mkDir" || op == "setAttributes" || path.find(guardName) != std::string::npos) {
+            calls.push_back(op + " " + path);
+        }
+        return false;
+    };
+
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 正在为" + d + "盘执行免疫，请稍等......",
+                                "wait 1s",
+                                "wait 3s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作已完成！ -> OK",
+                                "Timer2 on",
+                            }));
+    // The guard folder's path keeps its trailing full stops and separator.
+    EXPECT_EQ(calls, (Lines{
+                         "mkDir " + a,
+                         "mkDir " + a + "/Velmora免疫文件夹.../",
+                         "setAttributes " + a,
+                         "folderExists " + a + "/Velmora免疫文件夹.../",
+                     }));
+    EXPECT_EQ(namesIn(d), std::vector<std::string>{"autorun.inf"});
+    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    // The guard folder keeps its three full stops and is left with plain folder attributes.
+    EXPECT_EQ(namesIn(a), std::vector<std::string>{guardName});
+    EXPECT_EQ(getAttr(a + "/" + guardName), attr::directory);
+
+    const std::size_t mark = h.transcript.size();
+    h.clock.idle(2999ms);
+    EXPECT_EQ(h.transcript.size(), mark);
+    h.clock.idle(1ms);
+    EXPECT_EQ(h.transcript.since(mark), (Lines{
+                                            "Label7 colour green",
+                                            "Label7: 检测到 " + d + "盘已连接！",
+                                        }));
+}
+
+TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    click(h, Ctl::Label2);
+    ASSERT_EQ(getAttr(a), 23U);
+    // Someone changed them since; an immunized drive is not touched.
+    setAttr(a, attr::hidden);
+
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作成功结束！ -> OK",
+                                "Timer2 on",
+                            }));
+    EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
+}
+
+TEST(SimpleImmunization, HandMadeAutorunFolderIsReinforced) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string a = d + "/autorun.inf";
+    makeDir(a);
+    writeFile(a + "/desktop.ini", "[.ShellClassInfo]\r\n");
+    setAttr(a, attr::hidden | attr::archive);
+
+    EXPECT_EQ(click(h, Ctl::Label2),
+              (opening(d) + Lines{
+                                "Label7: 检测到" + d + "盘已免疫，正在执行加强......",
+                                "wait 2s",
+                                "Label7: 免疫操作成功结束！",
+                                "box[64] 提示: 免疫操作成功结束！ -> OK",
+                                "Timer2 on",
+                            }));
+    // Written whole: the archive bit it had is gone.
+    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    EXPECT_EQ(namesIn(a), (std::vector<std::string>{guardName, "desktop.ini"}));
+    EXPECT_EQ(readFile(a + "/desktop.ini"), "[.ShellClassInfo]\r\n");
+}
+
+TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
+    struct Case {
+        const char* what;
+        bool protectiveFolderThere;
+        const char* statusText;
+        const char* boxText;
+    };
+    const Case cases[] = {
+        {"fresh", false, "操作结束！但免疫未成功建立！", "免疫操作失败！"},
+        {"reinforcement", true, "操作结束！但免疫加强操作失败！", "免疫加强操作失败！"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Harness h;
+        const std::string d = h.stick.path();
+        const std::string a = d + "/autorun.inf";
+        if (c.protectiveFolderThere) {
+            makeDir(a);
+        }
+        h.faulty.refuse = [](const std::string& op, const std::string&) {
+            return op == "mkDir" || op == "setAttributes" || op == "deleteFile" ||
+                   op == "writeTextLines";
+        };
+
+        const Lines middle =
+            c.protectiveFolderThere
+                ? Lines{"Label7: 检测到" + d + "盘已免疫，正在执行加强......", "wait 2s"}
+                : Lines{"Label7: 正在为" + d + "盘执行免疫，请稍等......", "wait 1s", "wait 3s"};
+        const Lines closing{
+            "Label7 colour darkred",
+            std::string("Label7: ") + c.statusText,
+            std::string("box[48] 警告: ") + c.boxText + " -> OK",
+            "Timer2 on",
+        };
+        EXPECT_EQ(click(h, Ctl::Label2), opening(d) + middle + closing);
+        EXPECT_EQ(namesIn(d), c.protectiveFolderThere ? std::vector<std::string>{"autorun.inf"}
+                                                      : std::vector<std::string>{});
+        if (c.protectiveFolderThere) {
+            EXPECT_EQ(getAttr(a), attr::directory);
+        }
+    }
+}
+
+} // namespace
+} // namespace tw::test
