@@ -8,4 +8,7 @@ namespace tw::qt {
 // it is open, loads it anew when it was closed.
 void showAboutWindow(QWidget* mainWindow);
 
+// The about window while it is open, else nullptr.
+QWidget* aboutWindow();
+
 } // namespace tw::qt

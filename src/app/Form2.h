@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/AboutView.h"
+
+namespace tw {
+
+// The about window's event handlers: its load, the marquee and the click that closes it.
+// The window itself (a Qt widget, or a fake in tests) forwards its events here.
+class Form2 {
+public:
+    explicit Form2(AboutView& view) : m_view(view) {}
+
+    // Before the window is first shown: colours, marquee start, position.
+    void Form_Load();
+    // One marquee step.
+    void Timer1_Timer();
+    // A click on the bare surface (not on a label, the frame or the strip).
+    void Form_Click();
+
+    [[nodiscard]] float marqueeLeft() const { return m_label5Left; }
+
+    // The stored layout that the behaviour reads, in twips.
+    static constexpr float picture1Left = 810;
+    static constexpr float picture1Width = 4095;
+    static constexpr float label5Width = 2640;
+    static constexpr float marqueeStep = 5;
+    // How far below the main window's top the about window opens.
+    static constexpr float dropBelowMain = 2200;
+    static constexpr int timer1IntervalMs = 5;
+
+    static constexpr const char* title = "Tarnwick Ver 9.9.0.8 BETA";
+    static constexpr const char* frameCaption = "关于Tarnwick";
+    static constexpr const char* versionLine = "软件版本：全新版 Ver 9.9.0.8 BETA";
+    static constexpr const char* makerLine = "出品：Velmora 软件工作室";
+    static constexpr const char* mailLine = "电子邮件：velmora@example.com";
+    static constexpr const char* rightsLine = "版权所有 © Velmora 软件工作室";
+    static constexpr const char* contactLine = "联系我们：help@example.com";
+
+private:
+    AboutView& m_view;
+    float m_label5Left = 0;
+};
+
+} // namespace tw

@@ -1,0 +1,241 @@
+#include "system/SystemImmunization.h"
+
+#include "support/Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace tw::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string pollText = "Label7: 正在关闭系统自动播放功能，请稍候......";
+
+// Folds each run of "middle text, wait 100ms" into one line, so that a long wait stays
+// readable: "15 × poll".
+Lines squeezePolls(const Lines& in) {
+    Lines out;
+    for (std::size_t i = 0; i < in.size();) {
+        std::size_t runs = 0;
+        while (i + 1 < in.size() && in[i] == pollText && in[i + 1] == "wait 100ms") {
+            ++runs;
+            i += 2;
+        }
+        if (runs > 0) {
+            out.push_back(std::to_string(runs) + " × poll");
+        } else {
+            out.push_back(in[i++]);
+        }
+    }
+    return out;
+}
+
+std::size_t entriesIn(const std::string& folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) {
+        ++n;
+    }
+    return n;
+}
+
+// A program with its companion file, the monitor already running, and a script stand-in
+// that removes its copy the given time after it was started (never, when not given).
+struct SystemSetRun {
+    explicit SystemSetRun(std::optional<milliseconds> removeAfter) {
+        writeFile(h.program / "systemset.dll", "companion v2");
+        h.host.onStart = [this, removeAfter](const std::string& path) {
+            startedWith = readFile(path);
+            if (removeAfter) {
+                h.clock.schedule(h.clock.now() + *removeAfter,
+                                 [path] { std::filesystem::remove(path); });
+            }
+        };
+    }
+    void click() { h.form().Label_Click(Ctl::Label4); }
+    [[nodiscard]] std::string copy() const { return h.temp / "systemset.bat"; }
+
+    Harness h;
+    std::string startedWith;
+};
+
+TEST(SystemImmunization, CompanionAbsentWritesOnlyTheStatusAndStartsTheMonitor) {
+    Harness h;
+    h.form().Label_Click(Ctl::Label4);
+    h.clock.idle(milliseconds(3000));
+    EXPECT_EQ(h.lines(), (Lines{
+                             "Label7: 找不到" + h.program.path() + "/systemset.dll无法完成操作！",
+                             "Timer2 on",
+                             "Label7 colour green",
+                             "Label7: 检测到 " + h.stick.path() + "盘已连接！",
+                         }));
+    EXPECT_EQ(entriesIn(h.temp.path()), 0u);
+}
+
+TEST(SystemImmunization, AnswerNoWritesNothingToTheTemporaryFolder) {
+    SystemSetRun run(milliseconds(500));
+    run.h.view.answer({mb::no});
+    run.click();
+    EXPECT_EQ(run.h.lines(), (Lines{
+                                 "Timer2 off",
+                                 "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> No",
+                                 "box[64] 提示: 您取消了系统免疫操作！ -> OK",
+                                 "Timer2 on",
+                             }));
+    EXPECT_EQ(entriesIn(run.h.temp.path()), 0u);
+}
+
+TEST(SystemImmunization, ScriptDoneWithinTheFirstWaitSkipsTheMiddleText) {
+    SystemSetRun run(milliseconds(1500));
+    run.h.view.answer({mb::yes});
+    run.click();
+    EXPECT_EQ(run.h.lines(), (Lines{
+                                 "Timer2 off",
+                                 "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+                                 "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+                                 "start " + run.copy(),
+                                 "wait 2s",
+                                 "Label7: 系统免疫操作结束！",
+                                 "box[64] 提示: 免疫操作结束！ -> OK",
+                                 "Timer2 on",
+                             }));
+    EXPECT_EQ(run.startedWith, "companion v2");
+    EXPECT_TRUE(run.h.view.timer2());
+}
+
+TEST(SystemImmunization, SlowScriptShowsTheMiddleTextUntilItsCopyIsGone) {
+    SystemSetRun run(milliseconds(3500));
+    run.h.view.answer({mb::yes});
+    // A second click while the first one waits is ignored.
+    run.h.clock.schedule(milliseconds(2550), [&run] { run.click(); });
+    run.click();
+    EXPECT_EQ(squeezePolls(run.h.lines()),
+              (Lines{
+                  "Timer2 off",
+                  "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+                  "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+                  "start " + run.copy(),
+                  "wait 2s",
+                  "15 × poll", // tests at 2.0 s to 3.4 s after the start find the copy
+                  "Label7: 系统免疫操作结束！",
+                  "box[64] 提示: 免疫操作结束！ -> OK",
+                  "Timer2 on",
+              }));
+    EXPECT_EQ(run.h.clock.now(), milliseconds(3500));
+}
+
+TEST(SystemImmunization, ScriptThatNeverRemovesItsCopyTimesOutAfterAMinute) {
+    SystemSetRun run(std::nullopt);
+    run.h.view.answer({mb::yes});
+    run.click();
+    EXPECT_EQ(squeezePolls(run.h.lines()),
+              (Lines{
+                  "Timer2 off",
+                  "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+                  "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+                  "start " + run.copy(),
+                  "wait 2s",
+                  "600 × poll",
+                  "Label7 colour darkred",
+                  "Label7: 系统免疫操作超时，请稍后重试！",
+                  "box[48] 警告: 系统免疫操作超时，请稍后重试！ -> OK",
+                  "Timer2 on",
+              }));
+    EXPECT_EQ(run.h.clock.now(), milliseconds(62000));
+    // The copy is the script's to remove, even now.
+    EXPECT_TRUE(exists(run.copy()));
+}
+
+TEST(SystemImmunization, StaleWorkingCopyIsOverwritten) {
+    SystemSetRun run(milliseconds(100));
+    writeFile(run.copy(), "left over from an earlier run");
+    run.h.view.answer({mb::yes});
+    run.click();
+    EXPECT_EQ(run.startedWith, "companion v2");
+    EXPECT_FALSE(exists(run.copy()));
+    EXPECT_EQ(run.h.lines().back(), "Timer2 on");
+}
+
+TEST(SystemImmunization, FailedCopyOrStartIsReportedNotWaitedOn) {
+    const Lines failure = {
+        "Label7 colour darkred",
+        "Label7: 系统免疫操作失败！",
+        "box[48] 警告: 系统免疫操作失败！ -> OK",
+        "Timer2 on",
+    };
+    {
+        SystemSetRun run(milliseconds(100));
+        run.h.faulty.refuse = [](const std::string& op, const std::string&) {
+            return op == "copyFile";
+        };
+        run.h.view.answer({mb::yes});
+        run.click();
+        Lines expected = {
+            "Timer2 off",
+            "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+            "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+        };
+        expected.insert(expected.end(), failure.begin(), failure.end());
+        EXPECT_EQ(run.h.lines(), expected);
+    }
+    {
+        SystemSetRun run(std::nullopt);
+        run.h.host.startSucceeds = false;
+        run.h.view.answer({mb::yes});
+        run.click();
+        Lines expected = {
+            "Timer2 off",
+            "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+            "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+            "start " + run.copy(),
+        };
+        expected.insert(expected.end(), failure.begin(), failure.end());
+        EXPECT_EQ(run.h.lines(), expected);
+    }
+}
+
+TEST(SystemImmunization, DuringTheStartupDiskScanItStartsTheMonitorEarly) {
+    SystemSetRun run(milliseconds(500));
+    Harness& h = run.h;
+    TempDir disk("disk");
+    h.declareDrives("removable=" + h.stick.path() + ";fixed=" + disk.path());
+    h.view.answer({mb::yes});
+    // Inside the scan's first wait (1 s to 3 s).
+    h.clock.schedule(milliseconds(1500), [&run] { run.click(); });
+    h.form().Timer1_Timer();
+    EXPECT_EQ(h.lines(), (Lines{
+                             "Timer1 off",
+                             "Label5: √Tarnwick完整性良好",
+                             "Label5 colour green",
+                             "wait 1s",
+                             "show Label7",
+                             "Label7: 准备扫描本地硬盘，请稍候......",
+                             "wait 2s",
+                             "Timer2 off",
+                             "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+                             "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+                             "start " + run.copy(),
+                             "wait 2s",
+                             "Label7: 系统免疫操作结束！",
+                             "box[64] 提示: 免疫操作结束！ -> OK",
+                             "Timer2 on",
+                             "Label7 colour green",
+                             "Label7: 正在扫描" + disk.path() + "盘，请稍候......",
+                             "wait 1s",
+                             "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
+                             "Timer2 on",
+                             "enable Label2",
+                             "enable Label3",
+                             "enable Label6",
+                             "wait 2s",
+                             // the monitor's first tick, 3 s after system immunization ended
+                             "Label7 colour green",
+                             "Label7: 检测到 " + h.stick.path() + "盘已连接！",
+                         }));
+    EXPECT_TRUE(h.view.timer2());
+}
+
+} // namespace
+} // namespace tw::test
