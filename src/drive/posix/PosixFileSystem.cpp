@@ -502,25 +502,43 @@ std::optional<std::vector<Entry>> PosixFileSystem::files(const std::string& fold
     return children(folder, false);
 }
 
+namespace {
+
+// The attribute calls never follow links: a drive root given as one goes by its target.
+std::string attributeTarget(bool driveRoot, const std::string& path) {
+    if (driveRoot) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string result = real;
+            std::free(real);
+            return result;
+        }
+    }
+    return path;
+}
+
+} // namespace
+
 std::optional<std::uint32_t> PosixFileSystem::attributes(const std::string& path) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !statFound(isDriveRoot(*found), *found, st)) {
+    const bool root = found && isDriveRoot(*found);
+    if (!found || !statFound(root, *found, st)) {
         return std::nullopt;
     }
     if (S_ISLNK(st.st_mode)) {
         return attr::archive; // never followed
     }
-    return posix::readAttributes(*found, st);
+    return posix::readAttributes(attributeTarget(root, *found), st);
 }
 
 bool PosixFileSystem::setAttributes(const std::string& path, std::uint32_t value) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !statFound(isDriveRoot(*found), *found, st) || S_ISLNK(st.st_mode)) {
+    const bool root = found && isDriveRoot(*found);
+    if (!found || !statFound(root, *found, st) || S_ISLNK(st.st_mode)) {
         return false;
     }
-    return posix::writeAttributes(*found, st, value);
+    return posix::writeAttributes(attributeTarget(root, *found), st, value);
 }
 
 bool PosixFileSystem::deleteFile(const std::string& path, bool force) {
