@@ -468,7 +468,9 @@ std::optional<std::string> nameFromBootSector(std::string_view sector) {
     if (sector.size() < 512) {
         return std::nullopt;
     }
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sector[i]); };
+    const auto byte = [&](std::size_t i) {
+        return unsigned{static_cast<unsigned char>(sector[i])};
+    };
     if (sector.substr(3, 8) == "NTFS    ") {
         return "NTFS";
     }
