@@ -93,6 +93,10 @@ TEST(MountTable, DrivesOfAFullTable) {
               "block/sdd",
               {8, 48}, true, "0"); // a card reader without a card: never mounted
     tree.sources["/dev/sde1"] = {8, 65};
+    const std::string secondStick = "devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host10/"
+                                    "target10:0:0/10:0:0:0/block/sdf";
+    tree.disk(secondStick, {8, 80}, true);
+    tree.partition(secondStick, "sdf1", {8, 81});
 
     const char* table =
         "22 1 0:21 / /proc rw,nosuid shared:5 - proc proc rw\n"
@@ -119,7 +123,9 @@ TEST(MountTable, DrivesOfAFullTable) {
         "43 26 0:43 / /mnt/btrfs\\040stick rw shared:209 - btrfs /dev/sde1 rw\n"
         "44 28 0:44 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
         "45 26 0:45 / /mnt/ram rw - ramfs ramfs rw\n"
-        "46 26 0:46 / /mnt/sshfs rw - fuse.sshfs ann@host:/ rw\n";
+        "46 26 0:46 / /mnt/sshfs rw - fuse.sshfs ann@host:/ rw\n"
+        "47 28 8:81 / /run/media/ann/USB rw,nosuid - vfat /dev/sdf1 rw\n"
+        "48 28 0:47 / /run/media/ann/RAM rw - tmpfs tmpfs rw\n";
 
     EXPECT_EQ(pathsAndTypes(posix::drivesFromMountInfo(table, tree.roots())),
               (std::vector<std::pair<std::string, int>>{
@@ -135,6 +141,8 @@ TEST(MountTable, DrivesOfAFullTable) {
                   {"/mnt/ntfs", 2},
                   {"/mnt/ram", 5},
                   {"/mnt/sshfs", 3},
+                  {"/run/media/ann/RAM", 5},
+                  {"/run/media/ann/USB", 1},
                   {"/tmp", 5},
               }));
 }

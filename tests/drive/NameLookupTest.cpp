@@ -166,6 +166,7 @@ TEST_F(Links, DriveRootGivenAsALinkIsFollowed) {
     EXPECT_TRUE(declared.setAttributes(root, 22));
     EXPECT_EQ(getAttr(outside.path()), 22u);
     EXPECT_EQ(names(declared.subFolders(root)), std::vector<std::string>{"x"});
+    EXPECT_FALSE(declared.deleteFile(root, true));
     EXPECT_TRUE(declared.mkDir(root + "/autorun.inf"));
     EXPECT_TRUE(declared.folderExists(outside / "autorun.inf"));
 }

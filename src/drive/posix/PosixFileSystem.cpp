@@ -544,7 +544,7 @@ bool PosixFileSystem::setAttributes(const std::string& path, std::uint32_t value
 bool PosixFileSystem::deleteFile(const std::string& path, bool force) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !lstatOf(*found, st) || S_ISDIR(st.st_mode)) {
+    if (!found || !statFound(isDriveRoot(*found), *found, st) || S_ISDIR(st.st_mode)) {
         return false;
     }
     if (!force && !S_ISLNK(st.st_mode)) {
