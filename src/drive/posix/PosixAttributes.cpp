@@ -2,30 +2,150 @@
 
 #include "drive/FileSystem.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace tw::posix {
 
 namespace {
-constexpr const char* dosAttribName = "user.DOSATTRIB";
 
-std::uint32_t withObjectBits(std::uint32_t stored, const struct stat& st) {
-    std::uint32_t value = stored & ~attr::directory;
-    if (S_ISDIR(st.st_mode)) {
-        return value | attr::directory;
-    }
-    // A file's read-only bit is its write permission.
-    value &= ~attr::readOnly;
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        value |= attr::readOnly;
-    }
-    return value;
+constexpr const char* dosAttribName = "user.DOSATTRIB";
+constexpr unsigned long msdosMagic = 0x4d44;
+constexpr unsigned long exfatMagic = 0x2011BAB0;
+constexpr unsigned long ntfs3Magic = 0x7366746e;
+constexpr unsigned long fuseMagic = 0x65735546;
+constexpr std::uint32_t ntfsNormal = 0x80;
+
+bool unsupported(int error) {
+    return error == ENOTSUP || error == ENOTTY || error == ENOSYS;
 }
+
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// An fd for the FAT ioctls; never through a link.
+int openForIoctl(const std::string& path, const struct stat& st) {
+    return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                                    (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0));
+}
+
+bool hasWritePermission(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// ntfs-3g's big-endian word, ntfs3's native one, or ntfs3's single byte.
+struct NtfsWord {
+    const char* name;
+    std::size_t size;
+    bool bigEndian;
+};
+constexpr std::array<NtfsWord, 3> ntfsWords = {{
+    {"system.ntfs_attrib_be", 4, true},
+    {"system.ntfs_attrib", 4, false},
+    {"system.dos_attrib", 1, false},
+}};
+
+struct NtfsValue {
+    const NtfsWord* form;
+    std::uint32_t word;
+};
+
+std::optional<NtfsValue> readNtfsWord(const std::string& path) {
+    for (const NtfsWord& form : ntfsWords) {
+        std::array<unsigned char, 4> bytes{};
+        const ssize_t n = ::lgetxattr(path.c_str(), form.name, bytes.data(), form.size);
+        if (n != static_cast<ssize_t>(form.size)) {
+            continue;
+        }
+        std::uint32_t word = 0;
+        for (std::size_t i = 0; i < form.size; ++i) {
+            const std::size_t shift = form.bigEndian ? (form.size - 1 - i) * 8 : i * 8;
+            word |= static_cast<std::uint32_t>(bytes[i]) << shift;
+        }
+        return NtfsValue{&form, word};
+    }
+    return std::nullopt;
+}
+
+bool writeNtfsWord(const std::string& path, const NtfsWord& form, std::uint32_t word) {
+    std::array<unsigned char, 4> bytes{};
+    for (std::size_t i = 0; i < form.size; ++i) {
+        const std::size_t shift = form.bigEndian ? (form.size - 1 - i) * 8 : i * 8;
+        bytes[i] = static_cast<unsigned char>((word >> shift) & 0xFF);
+    }
+    return ::lsetxattr(path.c_str(), form.name, bytes.data(), form.size, 0) == 0;
+}
+
+unsigned long magicOf(const std::string& path) {
+    struct statfs sf {};
+    if (::statfs(path.c_str(), &sf) != 0) {
+        return 0;
+    }
+    return static_cast<unsigned long>(sf.f_type);
+}
+
+std::optional<std::string> readXattr(const std::string& path, const char* name) {
+    std::vector<char> buffer(256);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const ssize_t n = ::lgetxattr(path.c_str(), name, buffer.data(), buffer.size());
+        if (n >= 0) {
+            return std::string(buffer.data(), static_cast<std::size_t>(n));
+        }
+        if (errno != ERANGE) {
+            return std::nullopt;
+        }
+        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
+        if (size < 0 || size > 65536) {
+            return std::nullopt;
+        }
+        buffer.resize(static_cast<std::size_t>(size) + 1);
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+AttributeStore attributeStoreFor(unsigned long magic, bool ntfsAttributeReadable) {
+    switch (magic) {
+    case msdosMagic:
+    case exfatMagic:
+        return AttributeStore::fatIoctl;
+    case ntfs3Magic:
+        return AttributeStore::ntfsXattr;
+    case fuseMagic:
+        return ntfsAttributeReadable ? AttributeStore::ntfsXattr : AttributeStore::dosAttrib;
+    default:
+        return AttributeStore::dosAttrib;
+    }
+}
+
+std::uint32_t shownWord(std::uint32_t stored, bool isFolder) {
+    const std::uint32_t shown = stored & shownAttributes;
+    return isFolder ? shown | attr::directory : shown & ~attr::directory;
+}
 
 std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
     if (raw.size() > 2 && raw[0] == '0' && (raw[1] == 'x' || raw[1] == 'X')) {
@@ -52,12 +172,12 @@ std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
     // Samba's NDR blob: an empty hex string and its NUL, padding to 2, the version (u16),
     // the union's level (u16), padding to 4, then for versions 3 to 5 valid flags and the
     // attribute word.
-    if (raw.size() >= 16 && raw[0] == '\0') {
+    if (raw.size() >= 12 && raw[0] == '\0') {
         const auto byte = [&](std::size_t i) {
             return static_cast<std::uint32_t>(static_cast<unsigned char>(raw[i]));
         };
         const std::uint32_t version = byte(2) | (byte(3) << 8);
-        if (version >= 3 && version <= 5) {
+        if (version >= 3 && version <= 5 && raw.size() >= 16) {
             return byte(12) | (byte(13) << 8) | (byte(14) << 16) | (byte(15) << 24);
         }
         if (version == 1 || version == 2) {
@@ -68,43 +188,117 @@ std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
 }
 
 std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st) {
-    char buffer[256];
-    const ssize_t n = getxattr(path.c_str(), dosAttribName, buffer, sizeof buffer);
-    if (n > 0) {
-        if (auto stored = parseDosAttrib(std::string(buffer, static_cast<std::size_t>(n)))) {
-            return withObjectBits(*stored, st);
+    const bool isFolder = S_ISDIR(st.st_mode);
+    std::uint32_t stored = isFolder ? 0 : attr::archive;
+    if (const auto raw = readXattr(path, dosAttribName)) {
+        if (const auto parsed = parseDosAttrib(*raw)) {
+            stored = *parsed;
         }
+    } else if (errno != ENODATA && !unsupported(errno)) {
+        return std::nullopt;
     }
-    return withObjectBits(S_ISDIR(st.st_mode) ? 0 : attr::archive, st);
+    std::uint32_t value = shownWord(stored, isFolder);
+    if (!isFolder) {
+        // A file's read-only bit is its write permission.
+        value = hasWritePermission(st) ? value & ~attr::readOnly : value | attr::readOnly;
+    }
+    return value;
 }
 
 bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value) {
-    const bool isDir = S_ISDIR(st.st_mode);
-    std::uint32_t stored = value & ~attr::directory;
-    if (!isDir) {
+    const bool isFolder = S_ISDIR(st.st_mode);
+    std::uint32_t stored = value & writableAttributes;
+    const mode_t oldMode = st.st_mode & 07777;
+    mode_t newMode = oldMode;
+    if (!isFolder) {
         stored &= ~attr::readOnly;
-        mode_t mode = st.st_mode & 07777;
-        mode = (value & attr::readOnly) != 0
-                   ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH))
-                   : (mode | S_IWUSR);
-        if (mode != (st.st_mode & 07777) && chmod(path.c_str(), mode) != 0) {
-            return false;
-        }
+        newMode = (value & attr::readOnly) != 0
+                      ? oldMode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)
+                      : (hasWritePermission(st) ? oldMode : oldMode | S_IWUSR);
     }
-    if (stored == (isDir ? 0u : attr::archive)) {
+    const auto setMode = [&] {
+        return newMode == oldMode ||
+               ::fchmodat(AT_FDCWD, path.c_str(), newMode, AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    // Writing an extended attribute needs write permission: grant it before, take it after.
+    const bool grantsWrite = (newMode & S_IWUSR) != 0 && (oldMode & S_IWUSR) == 0;
+    if (grantsWrite && !setMode()) {
+        return false;
+    }
+    bool recorded = false;
+    if (stored == (isFolder ? 0u : attr::archive)) {
         // The default needs no record; an absent record reads back as it.
-        return removexattr(path.c_str(), dosAttribName) == 0 || errno == ENODATA;
+        recorded = ::lremovexattr(path.c_str(), dosAttribName) == 0 || errno == ENODATA ||
+                   unsupported(errno);
+    } else {
+        std::array<char, 16> text{};
+        const int len = std::snprintf(text.data(), text.size(), "0x%x", stored);
+        recorded = ::lsetxattr(path.c_str(), dosAttribName, text.data(),
+                               static_cast<std::size_t>(len), 0) == 0;
     }
-    char text[16];
-    const int len = std::snprintf(text, sizeof text, "0x%x", stored);
-    return setxattr(path.c_str(), dosAttribName, text, static_cast<std::size_t>(len), 0) == 0;
+    if (!recorded) {
+        return false;
+    }
+    return grantsWrite || setMode();
 }
 
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
+    const bool isFolder = S_ISDIR(st.st_mode);
+    const unsigned long magic = magicOf(path);
+    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    case AttributeStore::fatIoctl: {
+        const Fd fd(openForIoctl(path, st));
+        if (fd.get() < 0) {
+            return std::nullopt;
+        }
+        std::uint32_t word = 0;
+        if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &word) == 0) {
+            return shownWord(word, isFolder);
+        }
+        // exFAT before the ioctls came: it keeps no more than the defaults show.
+        return unsupported(errno) ? readDosAttrib(path, st) : std::nullopt;
+    }
+    case AttributeStore::ntfsXattr:
+        if (!ntfs) {
+            return std::nullopt;
+        }
+        return shownWord(ntfs->word, isFolder);
+    case AttributeStore::dosAttrib:
+        break;
+    }
     return readDosAttrib(path, st);
 }
 
 bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value) {
+    const unsigned long magic = magicOf(path);
+    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    case AttributeStore::fatIoctl: {
+        const Fd fd(openForIoctl(path, st));
+        if (fd.get() < 0) {
+            return false;
+        }
+        // The kernel keeps the directory and volume bits itself.
+        std::uint32_t word = value & writableAttributes;
+        if (::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &word) == 0) {
+            return true;
+        }
+        return unsupported(errno) && writeDosAttrib(path, st, value);
+    }
+    case AttributeStore::ntfsXattr: {
+        if (!ntfs) {
+            return false;
+        }
+        // Only the writable bits change; the file system's own bits stay. A file left
+        // with none becomes "normal" there.
+        const std::uint32_t word =
+            (ntfs->word & ~(writableAttributes | ntfsNormal)) | (value & writableAttributes);
+        return writeNtfsWord(path, *ntfs->form, word);
+    }
+    case AttributeStore::dosAttrib:
+        break;
+    }
     return writeDosAttrib(path, st, value);
 }
 

@@ -4,6 +4,7 @@
 #include "drive/posix/PosixAttributes.h"
 #include "drive/posix/TextLineReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -49,24 +50,31 @@ bool lstatOf(const std::string& path, struct stat& st) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The one entry of folder equal to name ignoring case; nothing when none or several are.
+// path is folder itself or lies below it.
+bool isAtOrBelow(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return !path.empty() && path[0] == '/';
+    }
+    return path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// The one entry of folder equal to name ignoring case; the first in byte order when
+// several are (a case-sensitive file system can hold both); nothing when none is.
 std::optional<std::string> matchInFolder(const std::string& folder, const std::string& name) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         return std::nullopt;
     }
     std::optional<std::string> match;
-    int count = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (namesEqualIgnoringCase(entry->d_name, name)) {
-            match = entry->d_name;
-            ++count;
+        const std::string candidate = entry->d_name;
+        if (candidate != "." && candidate != ".." && namesEqualIgnoringCase(candidate, name) &&
+            (!match || candidate < *match)) {
+            match = candidate;
         }
     }
     ::closedir(dir);
-    if (count != 1) {
-        return std::nullopt;
-    }
     return match;
 }
 
@@ -125,19 +133,78 @@ int driveTypeFromName(const std::string& name) {
     return drivetype::unknown;
 }
 
+// The next code point of a UTF-8 text; a byte that starts no valid sequence stands for
+// itself, apart from every letter.
+char32_t nextCodePoint(const std::string& s, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1Fu;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0Fu;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07u;
+    }
+    if (extra == 0 || i + extra >= s.size()) {
+        ++i;
+        return 0x110000u + c;
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return 0x110000u + c;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3Fu);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+// Upper case as the FAT and NTFS up-case tables have it, for the scripts names are
+// usually written in.
+char32_t upper(char32_t c) {
+    if ((c >= U'a' && c <= U'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
+        (c >= 0xFF41 && c <= 0xFF5A)) {
+        return c - 0x20;
+    }
+    if (c == 0xFF) {
+        return 0x178;
+    }
+    if (c >= 0x450 && c <= 0x45F) {
+        return c - 0x50;
+    }
+    // Latin Extended-A comes in pairs, upper case first.
+    if (((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) &&
+        (c % 2) == 1) {
+        return c - 1;
+    }
+    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && (c % 2) == 0) {
+        return c - 1;
+    }
+    return c;
+}
+
 } // namespace
 
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (upper(nextCodePoint(a, i)) != upper(nextCodePoint(b, j))) {
             return false;
         }
     }
-    return true;
+    return i == a.size() && j == b.size();
 }
 
 std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
@@ -165,26 +232,135 @@ std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
 }
 
 PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives)
-    : m_declared(std::move(declaredDrives)) {}
+    : m_declared(std::move(declaredDrives)) {
+    if (m_declared) {
+        knowRoots(parseDeclaredDrives(*m_declared));
+    }
+}
+
+PosixFileSystem::PosixFileSystem(MountSource source) : m_source(std::move(source)) {}
+
+std::unique_ptr<PosixFileSystem> PosixFileSystem::fromEnvironment() {
+    const char* declared = std::getenv("TARNWICK_DRIVES");
+    if (declared != nullptr && *declared != '\0') {
+        return std::make_unique<PosixFileSystem>(std::string(declared));
+    }
+    return std::make_unique<PosixFileSystem>(MountSource{});
+}
+
+void PosixFileSystem::knowRoots(const std::vector<Drive>& drives) {
+    m_driveRoots.clear();
+    m_guardedRoots.clear();
+    for (const Drive& drive : drives) {
+        m_driveRoots.push_back(drive.path);
+        if (drive.type == drivetype::removable) {
+            m_guardedRoots.push_back(drive.path);
+        }
+    }
+    m_rootsKnown = true;
+}
+
+void PosixFileSystem::ensureRootsKnown() {
+    if (!m_rootsKnown) {
+        (void)drives();
+    }
+}
+
+bool PosixFileSystem::isDriveRoot(const std::string& path) {
+    ensureRootsKnown();
+    return std::find(m_driveRoots.begin(), m_driveRoots.end(), path) != m_driveRoots.end();
+}
+
+const std::string* PosixFileSystem::guardedRootOf(const std::string& path) const {
+    const std::string* best = nullptr;
+    for (const std::string& root : m_guardedRoots) {
+        if (isAtOrBelow(path, root) && (best == nullptr || root.size() > best->size())) {
+            best = &root;
+        }
+    }
+    return best;
+}
 
 std::vector<Drive> PosixFileSystem::drives() {
     if (m_declared) {
         return parseDeclaredDrives(*m_declared);
     }
-    return posix::readMountTable();
+    std::vector<Drive> result;
+    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
+        for (posix::MountedDrive& mounted : posix::drivesFromMountInfo(*text, m_source.roots)) {
+            result.push_back(std::move(mounted.drive));
+        }
+    }
+    knowRoots(result);
+    return result;
 }
 
-bool PosixFileSystem::isReady(const Drive& drive) {
-    DIR* dir = ::opendir(drive.path.c_str());
+namespace {
+
+// Mounted, and its root can be listed.
+bool rootReadable(const std::string& root) {
+    DIR* dir = ::opendir(root.c_str());
     if (dir == nullptr) {
         return false;
     }
+    errno = 0;
+    const bool readable = ::readdir(dir) != nullptr || errno == 0;
     ::closedir(dir);
-    return true;
+    return readable;
+}
+
+} // namespace
+
+bool PosixFileSystem::isReady(const Drive& drive) {
+    const auto mounted = posix::decodeDriveId(drive);
+    if (!mounted) {
+        return rootReadable(drive.path);
+    }
+    // The drive may be an old copy: it must still be in the table, on the same device.
+    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
+        const auto records = posix::parseMountInfo(*text);
+        const bool inTable =
+            std::any_of(records.begin(), records.end(), [&](const posix::MountRecord& r) {
+                return r.mountPoint == drive.path && r.dev == mounted->mount.dev;
+            });
+        if (!inTable) {
+            return false;
+        }
+    }
+    if (mounted->block && !posix::mediumPresent(*mounted->block, m_source.roots)) {
+        return false;
+    }
+    return rootReadable(drive.path);
 }
 
 std::string PosixFileSystem::fileSystemName(const Drive& drive) {
-    return posix::fileSystemNameOf(drive.path);
+    if (const auto mounted = posix::decodeDriveId(drive)) {
+        return posix::fileSystemNameOf(mounted->mount, mounted->block, m_source.roots);
+    }
+    // A declared drive: the file system its folder lies on.
+    char* real = ::realpath(drive.path.c_str(), nullptr);
+    if (real == nullptr) {
+        return {};
+    }
+    const std::string folder = real;
+    std::free(real);
+    const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt;
+    if (!text) {
+        return {};
+    }
+    std::optional<posix::MountRecord> holder;
+    for (posix::MountRecord& record : posix::parseMountInfo(*text)) {
+        // The deepest mount point wins; of equal ones the later mount, which hides the other.
+        if (isAtOrBelow(folder, record.mountPoint) &&
+            (!holder || record.mountPoint.size() >= holder->mountPoint.size())) {
+            holder = std::move(record);
+        }
+    }
+    if (!holder) {
+        return {};
+    }
+    return posix::fileSystemNameOf(*holder, posix::blockDeviceOf(*holder, m_source.roots),
+                                   m_source.roots);
 }
 
 std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
@@ -192,13 +368,19 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
     if (path.empty()) {
         return std::nullopt;
     }
+    ensureRootsKnown();
+    const std::string* guard = guardedRootOf(path);
     struct stat st {};
-    if (lstatOf(path, st)) {
+    if (guard == nullptr && lstatOf(path, st)) {
         return path;
     }
     // Walk the components, matching each one ignoring case where the exact name is absent.
-    std::string current = path[0] == '/' ? "/" : "";
-    std::size_t pos = 0;
+    // Below a removable drive's root, every folder on the way must be a folder itself.
+    std::string current = guard != nullptr ? *guard : (path[0] == '/' ? "/" : "");
+    std::size_t pos = guard != nullptr ? guard->size() : 0;
+    if (guard != nullptr && ::stat(guard->c_str(), &st) != 0) {
+        return std::nullopt;
+    }
     while (pos < path.size()) {
         auto next = path.find('/', pos);
         if (next == std::string::npos) {
@@ -206,8 +388,11 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
         }
         const std::string component = path.substr(pos, next - pos);
         pos = next + 1;
-        if (component.empty()) {
+        if (component.empty() || (guard != nullptr && component == ".")) {
             continue;
+        }
+        if (guard != nullptr && component == "..") {
+            return std::nullopt;
         }
         std::string candidate = join(current, component);
         if (!lstatOf(candidate, st)) {
@@ -219,6 +404,13 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
                 return std::nullopt;
             }
             candidate = join(current, *match);
+            if (!lstatOf(candidate, st)) {
+                return std::nullopt;
+            }
+        }
+        const bool last = path.find_first_not_of('/', pos) == std::string::npos;
+        if (guard != nullptr && !last && !S_ISDIR(st.st_mode)) {
+            return std::nullopt;
         }
         current = std::move(candidate);
     }
@@ -232,8 +424,14 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
         return std::nullopt;
     }
     const auto parent = lookup(parentOf(path));
+    if (!parent) {
+        return std::nullopt;
+    }
+    // On a removable drive the parent must be a folder, not a link to one.
     struct stat st {};
-    if (!parent || ::stat(parent->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    const bool followed = guardedRootOf(*parent) == nullptr || isDriveRoot(*parent);
+    if ((followed ? ::stat(parent->c_str(), &st) : ::lstat(parent->c_str(), &st)) != 0 ||
+        !S_ISDIR(st.st_mode)) {
         return std::nullopt;
     }
     const std::string exact = join(*parent, name);
@@ -246,23 +444,31 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     return Placement{exact, false};
 }
 
+namespace {
+
+bool statFound(bool driveRoot, const std::string& path, struct stat& st) {
+    return (driveRoot ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0;
+}
+
+} // namespace
+
 bool PosixFileSystem::fileExists(const std::string& path) {
     const auto found = lookup(path);
     struct stat st {};
-    return found && lstatOf(*found, st) && !S_ISDIR(st.st_mode);
+    return found && statFound(isDriveRoot(*found), *found, st) && !S_ISDIR(st.st_mode);
 }
 
 bool PosixFileSystem::folderExists(const std::string& path) {
     const auto found = lookup(path);
     struct stat st {};
-    return found && lstatOf(*found, st) && S_ISDIR(st.st_mode);
+    return found && statFound(isDriveRoot(*found), *found, st) && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::vector<Entry>> PosixFileSystem::children(const std::string& folder,
                                                             bool folders) {
     const auto found = lookup(folder);
     struct stat st {};
-    if (!found || !lstatOf(*found, st) || !S_ISDIR(st.st_mode)) {
+    if (!found || !statFound(isDriveRoot(*found), *found, st) || !S_ISDIR(st.st_mode)) {
         return std::nullopt;
     }
     DIR* dir = ::opendir(found->c_str());
@@ -296,31 +502,49 @@ std::optional<std::vector<Entry>> PosixFileSystem::files(const std::string& fold
     return children(folder, false);
 }
 
+namespace {
+
+// The attribute calls never follow links: a drive root given as one goes by its target.
+std::string attributeTarget(bool driveRoot, const std::string& path) {
+    if (driveRoot) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string result = real;
+            std::free(real);
+            return result;
+        }
+    }
+    return path;
+}
+
+} // namespace
+
 std::optional<std::uint32_t> PosixFileSystem::attributes(const std::string& path) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !lstatOf(*found, st)) {
+    const bool root = found && isDriveRoot(*found);
+    if (!found || !statFound(root, *found, st)) {
         return std::nullopt;
     }
     if (S_ISLNK(st.st_mode)) {
         return attr::archive; // never followed
     }
-    return posix::readAttributes(*found, st);
+    return posix::readAttributes(attributeTarget(root, *found), st);
 }
 
 bool PosixFileSystem::setAttributes(const std::string& path, std::uint32_t value) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !lstatOf(*found, st) || S_ISLNK(st.st_mode)) {
+    const bool root = found && isDriveRoot(*found);
+    if (!found || !statFound(root, *found, st) || S_ISLNK(st.st_mode)) {
         return false;
     }
-    return posix::writeAttributes(*found, st, value);
+    return posix::writeAttributes(attributeTarget(root, *found), st, value);
 }
 
 bool PosixFileSystem::deleteFile(const std::string& path, bool force) {
     const auto found = lookup(path);
     struct stat st {};
-    if (!found || !lstatOf(*found, st) || S_ISDIR(st.st_mode)) {
+    if (!found || !statFound(isDriveRoot(*found), *found, st) || S_ISDIR(st.st_mode)) {
         return false;
     }
     if (!force && !S_ISLNK(st.st_mode)) {
@@ -349,7 +573,7 @@ bool PosixFileSystem::copyFile(const std::string& source, const std::string& des
             return false;
         }
     }
-    FdCloser in(::open(from->c_str(), O_RDONLY | O_CLOEXEC));
+    FdCloser in(::open(from->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (in.get() < 0) {
         return false;
     }

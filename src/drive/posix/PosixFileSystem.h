@@ -1,17 +1,35 @@
 #pragma once
 
 #include "drive/FileSystem.h"
+#include "drive/posix/MountTable.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tw {
 
+// Where the drive list comes from when no drives are declared: the mount table and the
+// machine's device facts. Tests feed a table of their own and a fake device tree.
+struct MountSource {
+    std::function<std::optional<std::string>()> mountInfo = posix::readMountInfo;
+    posix::SystemRoots roots;
+};
+
 // The Linux file-system layer. Drives come from the mount table, or from a declaration
 // such as "removable=/tmp/stick;fixed=/" (the TARNWICK_DRIVES variable) that replaces it.
+//
+// Below the root of a removable drive a path never passes through a link: a link there is
+// a file, so nothing is read or made through it somewhere else.
 class PosixFileSystem final : public FileSystem {
 public:
     explicit PosixFileSystem(std::optional<std::string> declaredDrives = std::nullopt);
+    explicit PosixFileSystem(MountSource source);
+
+    // Declared drives from TARNWICK_DRIVES when it is set, else the mount table.
+    static std::unique_ptr<PosixFileSystem> fromEnvironment();
 
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
@@ -35,8 +53,9 @@ public:
                                               const std::string& target) override;
 
     // The path of an existing entry, matched the way Windows matches names: the exact
-    // name first, else the one entry of its folder equal to it ignoring letter case.
-    static std::optional<std::string> lookup(const std::string& path);
+    // name first, else the entry of its folder equal to it ignoring letter case (the
+    // first in byte order when several are).
+    std::optional<std::string> lookup(const std::string& path);
 
 private:
     // Where a new entry would go: the parent looked up, and the existing entry of that
@@ -45,17 +64,27 @@ private:
         std::string path;
         bool exists = false;
     };
-    static std::optional<Placement> place(const std::string& path);
+    std::optional<Placement> place(const std::string& path);
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
+    // Drive roots are followed where they are links; every other link is a file.
+    bool isDriveRoot(const std::string& path);
+    void knowRoots(const std::vector<Drive>& drives);
+    void ensureRootsKnown();
+    [[nodiscard]] const std::string* guardedRootOf(const std::string& path) const;
 
     std::optional<std::string> m_declared;
+    MountSource m_source;
+    bool m_rootsKnown = false;
+    std::vector<std::string> m_driveRoots;
+    std::vector<std::string> m_guardedRoots; // removable drives' roots
 };
 
 // Parses a drive declaration: entries "type=path" separated by ';', with the types
 // removable, fixed, network, cdrom and ram (or their numbers 1 to 5).
 std::vector<Drive> parseDeclaredDrives(const std::string& declaration);
 
-// Whether two names are equal ignoring letter case, as FAT and NTFS compare them.
+// Whether two names are equal ignoring letter case, as FAT and NTFS compare them: ASCII,
+// Latin, Greek, Cyrillic and full-width Latin letters.
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b);
 
 } // namespace tw
