@@ -16,13 +16,7 @@
 
 namespace tw::posix {
 
-<<<<<<< HEAD
-std::vector<Drive> readMountTable() {
-    return {};
-}
-=======
 namespace {
->>>>>>> drive
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
