@@ -45,9 +45,7 @@ std::string join(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-bool lstatOf(const std::string& path, struct stat& st) {
-    return ::lstat(path.c_str(), &st) == 0;
-}
+bool lstatOf(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
 
 // The one entry of folder equal to name ignoring case; nothing when none or several are.
 std::optional<std::string> matchInFolder(const std::string& folder, const std::string& name) {
@@ -409,8 +407,8 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
     if (!where) {
         return false;
     }
-    FdCloser out(
-        ::open(where->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    FdCloser out(::open(where->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                        0644));
     if (out.get() < 0) {
         return false;
     }
