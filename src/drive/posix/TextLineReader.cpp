@@ -75,25 +75,27 @@ private:
 } // namespace
 
 bool LineSplitter::scan(std::string_view data, std::size_t& pos) {
-    while (pos < data.size()) {
-        const char c = data[pos++];
-        if (m_afterCr) {
-            m_afterCr = false;
-            if (c == '\n') {
-                continue;
-            }
-        }
-        if (c == '\r' || c == '\n') {
-            m_afterCr = c == '\r';
-            m_pending = false;
-            return true;
-        }
-        m_pending = true;
-        if (m_line.size() < maxLineBytes) {
-            m_line.push_back(c);
+    if (m_afterCr && pos < data.size()) {
+        m_afterCr = false;
+        if (data[pos] == '\n') {
+            ++pos;
         }
     }
-    return false;
+    const std::size_t end = data.find_first_of("\r\n", pos);
+    const std::size_t stop = end == std::string_view::npos ? data.size() : end;
+    if (stop > pos) {
+        m_pending = true;
+        const std::size_t room = maxLineBytes - m_line.size();
+        m_line.append(data.substr(pos, std::min(stop - pos, room)));
+    }
+    pos = stop;
+    if (end == std::string_view::npos) {
+        return false;
+    }
+    m_afterCr = data[end] == '\r';
+    m_pending = false;
+    ++pos;
+    return true;
 }
 
 bool LineSplitter::finish() {
