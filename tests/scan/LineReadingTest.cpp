@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <string>
 #include <vector>
@@ -73,6 +74,11 @@ TEST(LineReading, GiantFileIsReadInBoundedMemory) {
     TempDir dir;
     writeFileOfSize(dir / "autorun.inf", 200ull * 1024 * 1024);
     EXPECT_EQ(readLines(dir / "autorun.inf"), (Strings{std::string(65'536, '\0')}));
+
+    // A line after the first 16 MiB is never reached.
+    writeFileOfSize(dir / "padded.inf", 16ull * 1024 * 1024);
+    std::ofstream(dir / "padded.inf", std::ios::binary | std::ios::app) << "\r\nopen=late.exe\r\n";
+    EXPECT_EQ(readLines(dir / "padded.inf"), (Strings{std::string(65'536, '\0')}));
 }
 
 TEST(LineReading, OnlyRegularFilesAreOpened) {
