@@ -1,7 +1,231 @@
 #include "scan/ModQuickScan.h"
 
+#include "drive/moddelay.h"
+#include "scan/AutorunParser.h"
+
+#include <cstdint>
+
 namespace tw {
 
-void QuickScan(Ports& /*ports*/, const std::string& /*drivePath*/) {}
+namespace {
+
+// Below this length a root file is small enough to be looked at in phase 3.
+constexpr std::uint64_t smallFileLimit = 1024 * 1024;
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The three phases share the drive path and the ports; the finding flag is per phase.
+class QuickScanRun {
+public:
+    QuickScanRun(Ports& ports, const std::string& drivePath)
+        : m_fs(ports.fs), m_view(ports.view), m_clock(ports.clock), m_host(ports.host),
+          m_drivePath(drivePath) {}
+
+    void run() {
+        status(m_view, "正在初始化快速扫描引擎，请稍候......");
+        Delay(m_clock, 2);
+        status(m_view, "第一阶段：执行伪装型病毒检测，请稍候......");
+        Delay(m_clock, 3);
+        disguisedFolders();
+        autorunVirus();
+        suspiciousFiles();
+    }
+
+private:
+    // Phase 1: executables beside a root folder of the same name, and root folders whose
+    // attributes were tampered with.
+    void disguisedFolders() {
+        bool found = false;
+        // An unreadable root (the drive pulled out) has no folders to look at.
+        const auto folders = m_fs.subFolders(m_drivePath);
+        for (const Entry& folder : folders.value_or(std::vector<Entry>{})) {
+            const std::string& p = folder.path;
+            status(m_view, "正在执行" + m_drivePath + "盘扫描......", colors::green);
+            Delay(m_clock, 2);
+
+            const std::string exe = p + ".exe";
+            if (m_fs.fileExists(exe)) {
+                found = true;
+                status(m_view, "发现伪装文件夹病毒" + exe + "，正在处理......", colors::darkRed);
+                (void)m_fs.deleteFile(exe, true);
+                Delay(m_clock, 2);
+                if (!m_fs.fileExists(exe)) {
+                    status(m_view, "伪装文件夹病毒" + exe + "处理成功！", colors::green);
+                    Delay(m_clock, 2);
+                } else {
+                    status(m_view, "伪装文件夹病毒" + exe + "处理失败！");
+                    Delay(m_clock, 1);
+                }
+            }
+
+            // Attributes that cannot be read give no finding: the folder is left as it is.
+            const auto attributes = m_fs.attributes(p);
+            if (attributes && *attributes != attr::directory && folder.name != "autorun.inf") {
+                status(m_view, "发现异常文件夹：" + p + "，正在处理......", colors::darkRed);
+                (void)m_fs.setAttributes(p, attr::directory);
+                Delay(m_clock, 2);
+                if (m_fs.attributes(p) == attr::directory) {
+                    status(m_view, "异常文件夹：" + p + "处理成功！", colors::green);
+                    Delay(m_clock, 2);
+                } else {
+                    status(m_view, "异常文件夹：" + p + "处理失败！");
+                    Delay(m_clock, 1);
+                }
+            }
+        }
+        if (!found) {
+            status(m_view, "第一阶段检测完毕，没有发现伪装病毒！");
+            Delay(m_clock, 3);
+        }
+    }
+
+    // Phase 2: autorun.inf and the program it launches.
+    void autorunVirus() {
+        bool found = false;
+        status(m_view, "第二阶段：执行AUTO类病毒检测，请稍候......");
+        Delay(m_clock, 2);
+        status(m_view, "正在执行" + m_drivePath + "盘扫描......");
+        Delay(m_clock, 2);
+
+        const std::string autorunPath = joinPath(m_fs, m_drivePath, "autorun.inf");
+        if (m_fs.fileExists(autorunPath)) {
+            found = true;
+            status(m_view, "检测到Autorun.inf文件！正在读取，请稍候......");
+            Delay(m_clock, 2);
+            launchedProgram(readTarget(autorunPath));
+
+            status(m_view, "正在清理" + autorunPath + "，请稍候......");
+            Delay(m_clock, 2);
+            (void)m_fs.deleteFile(autorunPath, true);
+            if (!m_fs.fileExists(autorunPath)) {
+                status(m_view, "病毒配置文件" + autorunPath + "清理成功！", colors::green);
+            } else {
+                status(m_view, "病毒配置文件" + autorunPath + "清理失败！");
+            }
+            Delay(m_clock, 2);
+        }
+        if (!found) {
+            status(m_view, "第二阶段检测完毕，没有发现AUTO病毒！");
+            Delay(m_clock, 3);
+        }
+    }
+
+    // The target of the last open line; empty when there is none or the file cannot be read.
+    std::string readTarget(const std::string& autorunPath) {
+        AutorunParser parser;
+        if (auto reader = m_fs.openText(autorunPath)) {
+            while (const auto line = reader->next()) {
+                parser.feed(*line);
+            }
+        }
+        return parser.target();
+    }
+
+    // The target as written is what the user sees; what is tested and deleted is the file
+    // it names on this drive. A target that leads off the drive names no file here.
+    void launchedProgram(const std::string& target) {
+        const auto onDrive = m_fs.resolveOnDrive(m_drivePath, target);
+        if (!onDrive || !m_fs.fileExists(*onDrive)) {
+            return;
+        }
+        const auto attributes = m_fs.attributes(*onDrive);
+        if (!attributes) {
+            return; // cannot be judged, so it is not removed
+        }
+        if (*attributes != attr::archive) {
+            status(m_view, "检测到AUTO类病毒" + target + "，正在处理......", colors::darkRed);
+            Delay(m_clock, 2);
+        } else {
+            status(m_view, "检测到" + target + "存在严重威胁，等待处理......", colors::darkRed);
+            if (m_view.msgBox("文件" + target + "存在严重威胁，是否清理?", mb::yesNo, "提示") !=
+                mb::yes) {
+                m_view.msgBox("文件" + target + "存在严重威胁，但您已放弃清除！",
+                              mb::okOnly + mb::information, "提示");
+                return;
+            }
+        }
+        (void)m_fs.deleteFile(*onDrive, true);
+        Delay(m_clock, 1);
+        if (!m_fs.fileExists(*onDrive)) {
+            status(m_view, "已成功清除威胁！", colors::green);
+        } else {
+            status(m_view, "威胁清除失败！");
+        }
+        Delay(m_clock, 2);
+    }
+
+    // Phase 3: small root files that carry more than the archive attribute, and small
+    // executables and scripts.
+    void suspiciousFiles() {
+        bool found = false;
+        status(m_view, "第三阶段：执行常规特征检测，请稍候......");
+        Delay(m_clock, 2);
+
+        const std::string ownProgram = m_host.programName() + ".exe";
+        const auto files = m_fs.files(m_drivePath);
+        for (const Entry& file : files.value_or(std::vector<Entry>{})) {
+            const std::string& p = file.path;
+            // A file whose length or attributes cannot be read is not judged, nor deleted.
+            const auto length = m_fs.fileLen(p);
+            const auto attributes = m_fs.attributes(p);
+            if (!length || !attributes || *length >= smallFileLimit) {
+                continue;
+            }
+            if (*attributes != attr::archive) {
+                found = true;
+                status(m_view, "发现病毒" + p + "，正在处理......");
+                (void)m_fs.deleteFile(p, true);
+                Delay(m_clock, 2);
+                if (!m_fs.fileExists(p)) {
+                    status(m_view, "威胁" + p + "已成功清除！");
+                } else {
+                    status(m_view, "威胁" + p + "清除失败！");
+                }
+                Delay(m_clock, 2);
+            } else if (file.name != ownProgram && isExecutableOrScript(file.name)) {
+                found = true;
+                status(m_view, "发现可疑文件" + p + "，等待处理......", colors::darkRed);
+                if (m_view.msgBox("发现可疑文件" + p + "，是否删除?", mb::yesNo, "提示") !=
+                    mb::yes) {
+                    continue;
+                }
+                (void)m_fs.deleteFile(p, true);
+                Delay(m_clock, 1);
+                if (!m_fs.fileExists(p)) {
+                    status(m_view, "可疑文件已成功清除!", colors::green);
+                    Delay(m_clock, 3);
+                } else {
+                    status(m_view, "可疑文件清除失败！");
+                    Delay(m_clock, 2);
+                }
+            }
+        }
+        if (!found) {
+            status(m_view, "第三阶段检测完毕，没有发现威胁！");
+            Delay(m_clock, 3);
+        }
+    }
+
+    // The last four characters, compared exactly.
+    static bool isExecutableOrScript(const std::string& name) {
+        return endsWith(name, ".exe") || endsWith(name, ".EXE") || endsWith(name, ".vbs") ||
+               endsWith(name, ".VBS");
+    }
+
+    FileSystem& m_fs;
+    MainView& m_view;
+    Clock& m_clock;
+    Host& m_host;
+    const std::string& m_drivePath;
+};
+
+} // namespace
+
+void QuickScan(Ports& ports, const std::string& drivePath) {
+    QuickScanRun(ports, drivePath).run();
+}
 
 } // namespace tw

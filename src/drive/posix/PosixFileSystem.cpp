@@ -651,23 +651,34 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
 
 std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& driveRoot,
                                                            const std::string& target) {
-    if (target.empty()) {
+    // A NUL would cut the path short at the system call.
+    if (target.empty() || target.find('\0') != std::string::npos) {
         return std::nullopt;
     }
+    const auto realPathOf = [](const std::string& path) -> std::optional<std::string> {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real == nullptr) {
+            return std::nullopt;
+        }
+        std::string result = real;
+        std::free(real);
+        return result;
+    };
     const auto root = lookup(driveRoot);
-    if (!root) {
-        return std::nullopt;
-    }
-    char* realRoot = ::realpath(root->c_str(), nullptr);
-    if (realRoot == nullptr) {
-        return std::nullopt;
-    }
-    const std::string rootPath = realRoot;
-    std::free(realRoot);
+    const auto realRoot = root ? realPathOf(*root) : std::nullopt;
     struct stat rootStat {};
-    if (::stat(rootPath.c_str(), &rootStat) != 0) {
+    if (!realRoot || ::stat(realRoot->c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
         return std::nullopt;
     }
+    // On the drive: below its root and on its file system (not on something mounted inside).
+    const auto onDrive = [&](const std::string& realPath) {
+        const std::string& r = *realRoot;
+        const bool below = r == "/" || realPath == r ||
+                           (realPath.size() > r.size() && realPath.compare(0, r.size(), r) == 0 &&
+                            realPath[r.size()] == '/');
+        struct stat st {};
+        return below && ::stat(realPath.c_str(), &st) == 0 && st.st_dev == rootStat.st_dev;
+    };
 
     // Names written on Windows separate folders with backslashes.
     std::string relative = target;
@@ -676,27 +687,33 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
             c = '/';
         }
     }
-    const std::string candidate = relative[0] == '/' ? relative : join(rootPath, relative);
-    const auto found = lookup(candidate);
+    const auto found = lookup(relative[0] == '/' ? relative : join(*realRoot, relative));
     if (!found) {
         return std::nullopt;
     }
-    char* real = ::realpath(found->c_str(), nullptr);
-    if (real == nullptr) {
+    const std::string name = nameOf(*found);
+    if (name.empty() || name == "." || name == "..") {
+        const auto real = realPathOf(*found);
+        return real && onDrive(*real) ? real : std::nullopt;
+    }
+    // The folders on the way may be links within the drive; the entry itself is never
+    // followed, but a link leading off the drive (or nowhere) is not taken for a file on it.
+    const auto realParent = realPathOf(parentOf(*found));
+    if (!realParent || !onDrive(*realParent)) {
         return std::nullopt;
     }
-    const std::string realPath = real;
-    std::free(real);
-    const bool inside =
-        rootPath == "/" || realPath == rootPath ||
-        (realPath.size() > rootPath.size() && realPath.compare(0, rootPath.size(), rootPath) == 0 &&
-         realPath[rootPath.size()] == '/');
-    struct stat targetStat {};
-    if (!inside || ::stat(realPath.c_str(), &targetStat) != 0 ||
-        targetStat.st_dev != rootStat.st_dev) {
+    const std::string path = join(*realParent, name);
+    struct stat st {};
+    if (!lstatOf(path, st) || st.st_dev != rootStat.st_dev) {
         return std::nullopt;
     }
-    return realPath;
+    if (S_ISLNK(st.st_mode)) {
+        const auto destination = realPathOf(path);
+        if (!destination || !onDrive(*destination)) {
+            return std::nullopt;
+        }
+    }
+    return path;
 }
 
 } // namespace tw

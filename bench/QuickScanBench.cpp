@@ -1,0 +1,111 @@
+// The quick scan's own work between its waits, over a large root, with waits that return at
+// once; and the memory that reading a giant autorun.inf takes.
+#include "app/Host.h"
+#include "app/MainView.h"
+#include "app/Ports.h"
+#include "drive/Clock.h"
+#include "drive/posix/PosixFileSystem.h"
+#include "scan/ModQuickScan.h"
+#include "support/TempDir.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using namespace tw;
+
+constexpr int fileCount = 10'000;
+constexpr int folderCount = 1'000;
+
+class NoWait final : public Clock {
+public:
+    void wait(std::chrono::milliseconds) override {}
+};
+
+class NullView final : public MainView {
+public:
+    void setCaption(Ctl, const std::string& text) override { benchmark::DoNotOptimize(text); }
+    void setForeColor(Ctl, Color) override {}
+    void setVisible(Ctl, bool) override {}
+    void setEnabled(Ctl, bool) override {}
+    [[nodiscard]] bool isEnabled(Ctl) const override { return true; }
+    [[nodiscard]] bool optionValue(int) const override { return false; }
+    void setTimer1(bool) override {}
+    void setTimer2(bool) override {}
+    int msgBox(const std::string&, int, const std::string&) override { return mb::no; }
+    void showAbout() override {}
+};
+
+class NullHost final : public Host {
+public:
+    [[nodiscard]] std::string tempFolder() const override { return "/tmp"; }
+    [[nodiscard]] std::string programFolder() const override { return "/tmp"; }
+    [[nodiscard]] std::string programName() const override { return "tarnwick"; }
+    bool startScript(const std::string&) override { return false; }
+    void openUrl(const std::string&) override {}
+    [[nodiscard]] bool previousInstance() override { return false; }
+    void endProgram() override {}
+};
+
+// A root of plain files and folders: nothing to find, so the scan only looks. Built once.
+const std::string& largeRoot() {
+    static const test::TempDir dir("bench-root");
+    static const std::string root = [] {
+        char name[32];
+        for (int i = 0; i < fileCount; ++i) {
+            std::snprintf(name, sizeof name, "file%05d.dat", i);
+            test::writeFile(dir / name, "data");
+        }
+        for (int i = 0; i < folderCount; ++i) {
+            std::snprintf(name, sizeof name, "folder%04d", i);
+            test::makeDir(dir / name);
+        }
+        return dir.path();
+    }();
+    return root;
+}
+
+// Reads a 200 MB autorun.inf without line ends (a sparse file) to its end.
+void BM_ReadGiantAutorun(benchmark::State& state) {
+    test::TempDir dir("bench-giant");
+    test::writeFileOfSize(dir / "autorun.inf", 200ull * 1024 * 1024);
+    PosixFileSystem fs;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        auto reader = fs.openText(dir / "autorun.inf");
+        while (auto line = reader->next()) {
+            bytes += line->size();
+        }
+    }
+    benchmark::DoNotOptimize(bytes);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+// First, so that the peak it reports is its own.
+BENCHMARK(BM_ReadGiantAutorun)->Unit(benchmark::kMillisecond);
+
+void BM_QuickScanLargeRoot(benchmark::State& state) {
+    const std::string& root = largeRoot();
+    PosixFileSystem fs("removable=" + root);
+    NullHost host;
+    NullView view;
+    NoWait clock;
+    Ports ports{fs, host, view, clock};
+    for (auto _ : state) {
+        QuickScan(ports, root);
+    }
+    state.counters["per_entry"] =
+        benchmark::Counter(fileCount + folderCount, benchmark::Counter::kIsIterationInvariantRate |
+                                                        benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_QuickScanLargeRoot)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,173 @@
+#include "scan/ScanFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace tw::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+Lines cleanScan(const std::string& d) {
+    return cat({engineStart, phase1Clean, phase2Start(d), phase2Clean, phase3Start, phase3Clean});
+}
+
+const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
+
+TEST(ScanCommand, QuickScanThenTheMonitorResumes) {
+    ScanHarness h;
+    h.view.option[0] = true;
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"}, cleanScan(h.D), scanFinished}));
+    EXPECT_FALSE(h.state.actionRunning);
+
+    const std::size_t mark = h.transcript.size();
+    h.clock.idle(milliseconds(3000));
+    EXPECT_EQ(h.transcript.since(mark),
+              (Lines{"Label7 colour green", "Label7: 检测到 " + h.D + "盘已连接！"}));
+}
+
+TEST(ScanCommand, FullScanReportsTheMissingModuleAndTouchesNothing) {
+    ScanHarness h;
+    h.view.option[1] = true;
+    writeFile(h.stick / "autorun.inf", "open=x.exe\r\n");
+    writeFile(h.stick / "x.exe", "MZ");
+    setAttr(h.stick / "x.exe", 38);
+    h.faulty.refuse = [](const std::string& op, const std::string& path) {
+        ADD_FAILURE() << "the full scan touched the drive: " << op << " " << path;
+        return false;
+    };
+    EXPECT_EQ(h.clickScan(), (Lines{
+                                 "Timer2 off",
+                                 "Label7: 检测不到完全扫描模块，无法继续......",
+                                 "box[64] 提示: 本模块正在开发，敬请期待！ -> OK",
+                                 "Timer2 on",
+                             }));
+    EXPECT_TRUE(exists(h.stick / "autorun.inf"));
+    EXPECT_TRUE(exists(h.stick / "x.exe"));
+}
+
+TEST(ScanCommand, NoRemovableDrive) {
+    for (const int option : {0, 1}) {
+        SCOPED_TRACE(option);
+        ScanHarness h;
+        h.view.option[option] = true;
+        h.declareDrives("fixed=" + h.temp.path() + ";cdrom=" + h.stick.path());
+        EXPECT_EQ(h.clickScan(), (Lines{
+                                     "Timer2 off",
+                                     "Label7: 没有检测到U盘，无法完成扫描！",
+                                     "box[64] 提示: 没有检测到U盘，无法完成扫描！ -> OK",
+                                     "Timer2 on",
+                                 }));
+    }
+}
+
+TEST(ScanCommand, NeitherOptionPausesAndResumesOnly) {
+    ScanHarness h;
+    int probes = 0;
+    h.faulty.drivesOverride = [&] {
+        ++probes;
+        return parseDeclaredDrives("removable=" + h.stick.path());
+    };
+    EXPECT_EQ(h.clickScan(), (Lines{"Timer2 off", "Timer2 on"}));
+    EXPECT_EQ(probes, 0);
+}
+
+// Only the first ready removable drive is scanned.
+TEST(ScanCommand, FirstRemovableDriveOnly) {
+    ScanHarness h;
+    TempDir second("second");
+    writeFile(second / "autorun.inf", "[autorun]\r\n");
+    h.declareDrives("removable=" + h.stick.path() + ";removable=" + second.path());
+    h.view.option[0] = true;
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"}, cleanScan(h.D), scanFinished}));
+    EXPECT_TRUE(exists(second / "autorun.inf"));
+}
+
+// Clicks on the drive actions during the scan's waits and during its question are ignored:
+// the engine is never entered twice.
+TEST(ScanCommand, ClicksDuringTheScanAreIgnored) {
+    ScanHarness h;
+    h.view.option[0] = true;
+    writeFile(h.stick / "setup.exe", "MZ");
+    auto form = h.form();
+    const auto clickAll = [&] {
+        for (Ctl label : {Ctl::Label6, Ctl::Label2, Ctl::Label3, Ctl::Label4}) {
+            form.Label_Click(label);
+        }
+    };
+    h.clock.schedule(milliseconds(1000), clickAll);   // the first start text
+    h.clock.schedule(milliseconds(12'500), clickAll); // phase 2
+    h.view.duringBox = clickAll;
+    h.view.answer({mb::no});
+    const std::string p = h.D + "/setup.exe";
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},
+                                  upToPhase3(h.D),
+                                  {
+                                      "Label7 colour darkred",
+                                      "Label7: 发现可疑文件" + p + "，等待处理......",
+                                      "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> No",
+                                  },
+                                  scanFinished}));
+    EXPECT_FALSE(h.state.actionRunning);
+}
+
+// The stick is pulled out during the first folder's wait: the engine runs on to its end, with
+// no box and no write anywhere.
+TEST(ScanCommand, DrivePulledOutMidScan) {
+    ScanHarness h;
+    h.view.option[0] = true;
+    makeDir(h.stick / "Photos");
+    writeFile(h.stick / "Photos.exe", "MZ");
+    makeDir(h.stick / "Hidden");
+    setAttr(h.stick / "Hidden", 18);
+    writeFile(h.stick / "autorun.inf", "open=x.exe\r\n");
+    writeFile(h.stick / "x.exe", "MZ");
+    setAttr(h.stick / "x.exe", 38);
+
+    bool pulled = false;
+    std::vector<std::string> callsAfter;
+    h.faulty.refuse = [&](const std::string& op, const std::string&) {
+        if (pulled) {
+            callsAfter.push_back(op);
+        }
+        return false;
+    };
+    h.clock.schedule(milliseconds(6000), [&] {
+        std::filesystem::remove_all(h.stick.path());
+        pulled = true;
+    });
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},
+                                  engineStart,
+                                  folderScanned(h.D),
+                                  folderScanned(h.D),
+                                  phase1Clean,
+                                  phase2Start(h.D),
+                                  phase2Clean,
+                                  phase3Start,
+                                  phase3Clean,
+                                  scanFinished}));
+    for (const std::string& op : callsAfter) {
+        EXPECT_TRUE(op == "fileExists" || op == "attributes" || op == "files" || op == "openText")
+            << op;
+    }
+}
+
+// The drive stops answering from phase 2 on, its files still in place: nothing is changed.
+TEST(ScanCommand, DriveStopsAnsweringMidScan) {
+    ScanHarness h;
+    h.view.option[0] = true;
+    writeFile(h.stick / "autorun.inf", "open=x.exe\r\n");
+    writeFile(h.stick / "x.exe", "MZ");
+    setAttr(h.stick / "x.exe", 38);
+    bool gone = false;
+    h.faulty.refuse = [&](const std::string&, const std::string&) { return gone; };
+    h.clock.schedule(milliseconds(6000), [&] { gone = true; }); // phase 1's summary
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"}, cleanScan(h.D), scanFinished}));
+    EXPECT_TRUE(exists(h.stick / "autorun.inf"));
+    EXPECT_TRUE(exists(h.stick / "x.exe"));
+}
+
+} // namespace
+} // namespace tw::test
