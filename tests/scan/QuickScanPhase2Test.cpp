@@ -98,7 +98,7 @@ TEST(QuickScanPhase2, PlainTargetKeptOnNo) {
     ScanHarness h;
     writeFile(h.stick / "setup.exe", "MZ");
     writeFile(h.stick / "autorun.inf", "[AutoRun]\r\nopen=setup.exe\r\n");
-    h.view.answer({mb::no, mb::ok, mb::no});
+    h.view.answer({mb::no, mb::no});
     const std::string p = h.D + "/setup.exe";
     EXPECT_EQ(h.quickScan(),
               cat({engineStart,
