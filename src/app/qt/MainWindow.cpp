@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
@@ -16,6 +17,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QtMath>
+
+#include <algorithm>
 
 namespace tw::qt {
 
@@ -127,8 +131,12 @@ void MainWindow::buildControls() {
         label->setObjectName(QString::fromUtf8(spec.name));
         label->setTextFormat(Qt::PlainText); // paths from a stick are never markup
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setGeometry(spec.geometry);
         label->setFont(spec.font);
+        // The Noto faces need a taller line than the stored fonts: a label grows downward
+        // rather than clip the descenders of a path in the status line.
+        QRect geometry = spec.geometry;
+        geometry.setHeight(std::max(geometry.height(), qCeil(QFontMetricsF(spec.font).height())));
+        label->setGeometry(geometry);
         label->setAttribute(Qt::WA_NoMousePropagation);
         label->installEventFilter(this);
         return label;
