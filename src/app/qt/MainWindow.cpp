@@ -66,9 +66,16 @@ private:
     QPixmap m_picture;
 };
 
-QColor dimmed(QColor color) {
+// Sets a label's text colour. A disabled label keeps its colour, faded, so that it still
+// reads on the picture.
+void paintText(QLabel* label, Color value) {
+    QPalette palette = label->palette();
+    QColor color = toQColor(value, QPalette());
+    palette.setColor(QPalette::Active, QPalette::WindowText, color);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
     color.setAlpha(110);
-    return color;
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, color);
+    label->setPalette(palette);
 }
 
 } // namespace
@@ -126,24 +133,25 @@ void MainWindow::buildControls() {
         {"Label5", "正在进行自身完整性检测......", stored(1350, 3480, 2520, 180), small,
          colors::grayText},
     };
-    const auto makeLabel = [this](const LabelLayout& spec) {
-        auto* label = new QLabel(QString::fromUtf8(spec.caption), m_surface);
-        label->setObjectName(QString::fromUtf8(spec.name));
+    const auto makeLabel = [this](const LabelLayout& item) {
+        auto* label = new QLabel(QString::fromUtf8(item.caption), m_surface);
+        label->setObjectName(QString::fromUtf8(item.name));
         label->setTextFormat(Qt::PlainText); // paths from a stick are never markup
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setFont(spec.font);
+        label->setFont(item.font);
         // The Noto faces need a taller line than the stored fonts: a label grows downward
         // rather than clip the descenders of a path in the status line.
-        QRect geometry = spec.geometry;
-        geometry.setHeight(std::max(geometry.height(), qCeil(QFontMetricsF(spec.font).height())));
+        QRect geometry = item.geometry;
+        geometry.setHeight(std::max(geometry.height(), qCeil(QFontMetricsF(item.font).height())));
         label->setGeometry(geometry);
         label->setAttribute(Qt::WA_NoMousePropagation);
         label->installEventFilter(this);
+        paintText(label, item.color);
         return label;
     };
-    const auto addLabel = [&](Ctl control, const LabelLayout& spec) {
-        m_labels[index(control)] = makeLabel(spec);
-        m_colors[index(control)] = spec.color;
+    const auto addLabel = [&](Ctl control, const LabelLayout& item) {
+        m_labels[index(control)] = makeLabel(item);
+        m_colors[index(control)] = item.color;
         applyForeColor(control);
     };
     addLabel(Ctl::Label1, labels[0]);
@@ -181,19 +189,14 @@ void MainWindow::buildControls() {
     addLabel(Ctl::Label6,
              {"Label6", "立即扫描（S)", stored(7140, 3990, 1095, 285), small, colors::buttonText});
     label(Ctl::Label6)->setEnabled(false);
-    label(Ctl::Label6)->setMouseTracking(true);
     addLabel(Ctl::Label7,
              {"Label7", "正在检测U盘......", stored(360, 4920, 8295, 240), small, colors::green});
     label(Ctl::Label7)->setVisible(false);
 
-    m_banner =
-        makeLabel({"Label8", "Tarnwick将帮助您清除U盘中的病毒。", stored(1440, 2520, 4095, 375),
-                   storedFont(QStringLiteral("微软雅黑"), 10.5), 0});
-    QPalette banner = m_banner->palette();
-    banner.setColor(QPalette::WindowText, toQColor(colors::darkGreen, banner));
-    m_banner->setPalette(banner);
-
-    for (const Ctl control : {Ctl::Label1, Ctl::Label2, Ctl::Label3, Ctl::Label4}) {
+    makeLabel({"Label8", "Tarnwick将帮助您清除U盘中的病毒。", stored(1440, 2520, 4095, 375),
+               storedFont(QStringLiteral("微软雅黑"), 10.5), colors::darkGreen});
+    // The action labels see the pointer move over them without a button held.
+    for (const Ctl control : {Ctl::Label1, Ctl::Label2, Ctl::Label3, Ctl::Label4, Ctl::Label6}) {
         label(control)->setMouseTracking(true);
     }
 }
@@ -244,14 +247,7 @@ std::optional<Ctl> MainWindow::actionLabel(const QObject* object) const {
 }
 
 void MainWindow::applyForeColor(Ctl control) {
-    QLabel* target = label(control);
-    QPalette palette = target->palette();
-    const QColor color = toQColor(m_colors.at(index(control)), QPalette());
-    palette.setColor(QPalette::Active, QPalette::WindowText, color);
-    palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
-    // A disabled label keeps its colour, faded, so that it still reads on the picture.
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, dimmed(color));
-    target->setPalette(palette);
+    paintText(label(control), m_colors.at(index(control)));
 }
 
 void MainWindow::setCaption(Ctl control, const std::string& text) {

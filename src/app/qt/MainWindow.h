@@ -58,7 +58,6 @@ private:
     QWidget* m_surface = nullptr;
     std::array<QLabel*, 7> m_labels{}; // Label1 to Label7, by Ctl
     std::array<Color, 7> m_colors{};
-    QLabel* m_banner = nullptr; // Label8
     std::array<QRadioButton*, 2> m_options{};
     QTimer* m_timer1 = nullptr;
     QTimer* m_timer2 = nullptr;
