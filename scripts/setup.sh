@@ -13,7 +13,7 @@ packages=(
   xvfb xauth xdg-utils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(imagemagick)
+  packages+=(imagemagick at-spi2-core python3-pyatspi dbus-x11)
 fi
 
 missing=()

@@ -1,0 +1,50 @@
+#include "app/qt/QtClock.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tw::qt {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(QtClock, WaitsAtLeastItsTimeAndHandlesEventsMeanwhile) {
+    QtClock clock;
+    std::vector<std::string> seen;
+    QTimer::singleShot(10ms, [&] { seen.push_back("timer"); });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    clock.wait(60ms);
+    EXPECT_GE(elapsed.nsecsElapsed(), 60'000'000);
+    EXPECT_EQ(seen, (std::vector<std::string>{"timer"}));
+}
+
+TEST(QtClock, AWaitInsideAWaitEndsFirstAndTheOuterOneStillLastsItsTime) {
+    QtClock clock;
+    std::vector<std::string> seen;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer::singleShot(5ms, [&] {
+        clock.wait(20ms);
+        seen.push_back("inner done");
+    });
+    clock.wait(50ms);
+    seen.push_back("outer done");
+    EXPECT_GE(elapsed.nsecsElapsed(), 50'000'000);
+    EXPECT_EQ(seen, (std::vector<std::string>{"inner done", "outer done"}));
+}
+
+TEST(QtClock, ZeroOrNegativeReturnsAtOnce) {
+    QtClock clock;
+    clock.wait(0ms);
+    clock.wait(-5ms);
+    SUCCEED();
+}
+
+} // namespace
+} // namespace tw::qt
