@@ -1,3 +1,4 @@
+// The Qt view tests need one QApplication for the whole run.
 #include <QApplication>
 
 #include <gmock/gmock.h>
