@@ -13,7 +13,7 @@ packages=(
   xvfb xauth xdg-utils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(imagemagick at-spi2-core python3-pyatspi dbus-x11)
+  packages+=(imagemagick at-spi2-core python3-pyatspi dbus-x11 libglib2.0-bin gsettings-desktop-schemas)
 fi
 
 missing=()
