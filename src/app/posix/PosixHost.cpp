@@ -101,7 +101,7 @@ bool PosixHost::previousInstance() {
     const std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : tempFolder();
     const std::string lockPath = folder + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
     if (m_lockFd < 0) {
-        m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     }
     if (m_lockFd < 0) {
         return false; // cannot tell; let this copy run
