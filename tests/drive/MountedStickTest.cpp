@@ -4,6 +4,7 @@
 #include "drive/FakeDeviceTree.h"
 #include "drive/modUsbCheck.h"
 #include "drive/posix/PosixFileSystem.h"
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -90,10 +91,7 @@ TEST_F(MountedStick, ProbeAndMonitorFindTheStickBehindAnEmptyCardReader) {
     PosixFileSystem fs = mounted();
     Ports ports{fs, h.host, h.view, h.clock};
     DriveMonitorTick(ports, h.state);
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Label7 colour green",
-                             "Label7: 检测到 " + stick + "盘已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), stickConnected(stick));
     EXPECT_EQ(h.state.probe.autorunPath, stick + "/autorun.inf");
     EXPECT_TRUE(fs.fileExists(h.state.probe.autorunPath));
 
