@@ -1,11 +1,11 @@
 #include "drive/posix/PosixAttributes.h"
 
 #include "drive/FileSystem.h"
+#include "drive/posix/PosixIo.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include <fcntl.h>
@@ -29,22 +29,6 @@ constexpr std::uint32_t ntfsNormal = 0x80;
 bool unsupported(int error) {
     return error == ENOTSUP || error == ENOTTY || error == ENOSYS;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // An fd for the FAT ioctls; never through a link.
 int openForIoctl(const std::string& path, const struct stat& st) {
