@@ -226,11 +226,27 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     return grantsWrite || setMode();
 }
 
+namespace {
+
+// Where an entry's attribute word lives, with the NTFS word where the file system may be
+// NTFS.
+struct Placement {
+    AttributeStore store;
+    std::optional<NtfsValue> ntfs;
+};
+
+Placement placementOf(const std::string& path) {
+    const unsigned long magic = magicOf(path);
+    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+    return {attributeStoreFor(magic, ntfs.has_value()), ntfs};
+}
+
+} // namespace
+
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
-    const unsigned long magic = magicOf(path);
-    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
-    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    const auto [store, ntfs] = placementOf(path);
+    switch (store) {
     case AttributeStore::fatIoctl: {
         const Fd fd(openForIoctl(path, st));
         if (fd.get() < 0) {
@@ -255,9 +271,8 @@ std::optional<std::uint32_t> readAttributes(const std::string& path, const struc
 }
 
 bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value) {
-    const unsigned long magic = magicOf(path);
-    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
-    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    const auto [store, ntfs] = placementOf(path);
+    switch (store) {
     case AttributeStore::fatIoctl: {
         const Fd fd(openForIoctl(path, st));
         if (fd.get() < 0) {
