@@ -9,6 +9,15 @@ namespace {
 
 constexpr std::uint64_t twoMegabytes = 2 * 1024 * 1024;
 
+// A plain target of autorun.inf, t as written there: the user is asked.
+Lines plainTargetAsked(const std::string& t, const std::string& answer) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 检测到" + t + "存在严重威胁，等待处理......",
+        "box[4] 提示: 文件" + t + "存在严重威胁，是否清理? -> " + answer,
+    };
+}
+
 TEST(QuickScanPhase2, AutorunWithoutOpenLineIsDeleted) {
     ScanHarness h;
     writeFile(h.stick / "autorun.inf", "[autorun]\r\nicon=x.exe\r\nshellexecute=x.exe\r\n"
@@ -68,10 +77,8 @@ TEST(QuickScanPhase2, PlainTargetRemovedOnYes) {
                                   phase1Clean,
                                   phase2Start(h.D),
                                   autorunRead,
+                                  plainTargetAsked("setup.exe", "Yes"),
                                   {
-                                      "Label7 colour darkred",
-                                      "Label7: 检测到setup.exe存在严重威胁，等待处理......",
-                                      "box[4] 提示: 文件setup.exe存在严重威胁，是否清理? -> Yes",
                                       "wait 1s",
                                       "Label7 colour green",
                                       "Label7: 已成功清除威胁！",
@@ -95,12 +102,8 @@ TEST(QuickScanPhase2, PlainTargetKeptOnNo) {
                    phase1Clean,
                    phase2Start(h.D),
                    autorunRead,
-                   {
-                       "Label7 colour darkred",
-                       "Label7: 检测到setup.exe存在严重威胁，等待处理......",
-                       "box[4] 提示: 文件setup.exe存在严重威胁，是否清理? -> No",
-                       "box[64] 提示: 文件setup.exe存在严重威胁，但您已放弃清除！ -> OK",
-                   },
+                   plainTargetAsked("setup.exe", "No"),
+                   {"box[64] 提示: 文件setup.exe存在严重威胁，但您已放弃清除！ -> OK"},
                    autorunCleaned(h.D),
                    phase3Start,
                    suspiciousKept(p)}));
