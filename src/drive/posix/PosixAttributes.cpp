@@ -91,6 +91,19 @@ unsigned long magicOf(const std::string& path) {
     return static_cast<unsigned long>(sf.f_type);
 }
 
+// Where an entry's attribute word lives, with the NTFS word where the file system may be
+// NTFS.
+struct Placement {
+    AttributeStore store;
+    std::optional<NtfsValue> ntfs;
+};
+
+Placement placementOf(const std::string& path) {
+    const unsigned long magic = magicOf(path);
+    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+    return {attributeStoreFor(magic, ntfs.has_value()), ntfs};
+}
+
 std::optional<std::string> readXattr(const std::string& path, const char* name) {
     std::vector<char> buffer(256);
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -225,23 +238,6 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     }
     return grantsWrite || setMode();
 }
-
-namespace {
-
-// Where an entry's attribute word lives, with the NTFS word where the file system may be
-// NTFS.
-struct Placement {
-    AttributeStore store;
-    std::optional<NtfsValue> ntfs;
-};
-
-Placement placementOf(const std::string& path) {
-    const unsigned long magic = magicOf(path);
-    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
-    return {attributeStoreFor(magic, ntfs.has_value()), ntfs};
-}
-
-} // namespace
 
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
