@@ -27,7 +27,7 @@ inline void after(Harness& h, std::chrono::milliseconds delay, std::function<voi
 // The steps of a run as the user sees them, written out once. d is the drive's path, t the
 // temporary folder.
 
-// Every run starts so: the monitor paused, the drive checked.
+// A run on a drive starts so: the monitor paused, the drive checked.
 inline Lines checking(const std::string& d) {
     return {
         "Label7 colour green",
