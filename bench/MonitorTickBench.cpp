@@ -5,6 +5,7 @@
 #include "drive/DriveMonitor.h"
 #include "drive/FakeDeviceTree.h"
 #include "drive/posix/PosixFileSystem.h"
+#include "support/NullPorts.h"
 #include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>
@@ -15,38 +16,6 @@ namespace {
 
 using namespace tw;
 
-class NoView final : public MainView {
-public:
-    void setCaption(Ctl, const std::string& text) override { benchmark::DoNotOptimize(text); }
-    void setForeColor(Ctl, Color) override {}
-    void setVisible(Ctl, bool) override {}
-    void setEnabled(Ctl, bool) override {}
-    [[nodiscard]] bool isEnabled(Ctl) const override { return true; }
-    [[nodiscard]] bool optionValue(int) const override { return false; }
-    void setTimer1(bool) override {}
-    void setTimer2(bool) override {}
-    int msgBox(const std::string&, int, const std::string&) override { return mb::ok; }
-    void showAbout() override {}
-};
-
-class NoHost final : public Host {
-public:
-    [[nodiscard]] std::string tempFolder() const override { return "/tmp"; }
-    [[nodiscard]] std::string programFolder() const override { return "/opt/tarnwick"; }
-    [[nodiscard]] std::string programName() const override { return "tarnwick"; }
-    bool startScript(const std::string&) override { return true; }
-    void openUrl(const std::string&) override {}
-    [[nodiscard]] bool previousInstance() override { return false; }
-    void endProgram() override {}
-};
-
-class NoClock final : public Clock {
-public:
-    void wait(std::chrono::milliseconds) override {}
-};
-
-const std::string usbStick = "devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/"
-                             "target6:0:0/6:0:0:0/block/sdb";
 const std::string nvme = "devices/pci0000:00/0000:00:1d.0/0000:02:00.0/nvme/nvme0/nvme0n1";
 
 struct Desktop {
@@ -55,18 +24,14 @@ struct Desktop {
         tree.partition(nvme, "nvme0n1p1", {259, 1});
         tree.partition(nvme, "nvme0n1p2", {259, 2});
         tree.partition(nvme, "nvme0n1p3", {259, 3});
-        tree.disk(usbStick, {8, 16}, true);
-        tree.partition(usbStick, "sdb1", {8, 17});
+        tree.disk(test::usbStickDisk, {8, 16}, true);
+        tree.partition(test::usbStickDisk, "sdb1", {8, 17});
         for (int i = 0; i < 3; ++i) {
             tree.disk("devices/virtual/block/loop" + std::to_string(i),
                       {7, static_cast<unsigned>(i)}, false);
         }
         const std::string stick = media / "ann/MY STICK";
         tw::test::makeDir(stick);
-        std::string escaped;
-        for (char c : stick) {
-            escaped += c == ' ' ? std::string("\\040") : std::string(1, c);
-        }
         table = "21 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvme0n1p2 rw\n"
                 "22 21 0:21 / /proc rw,nosuid shared:12 - proc proc rw\n"
                 "23 21 0:22 / /sys rw,nosuid shared:2 - sysfs sysfs rw\n"
@@ -97,7 +62,8 @@ struct Desktop {
                 "48 21 0:38 / /mnt/nas rw shared:301 - nfs4 nas:/export rw\n"
                 "49 43 8:17 /DCIM /home/ann/photos rw shared:302 - vfat /dev/sdb1 rw\n"
                 "50 21 8:17 / " +
-                escaped + " rw,nosuid,nodev shared:303 - vfat /dev/sdb1 rw,uid=1000\n";
+                test::mountInfoPath(stick) +
+                " rw,nosuid,nodev shared:303 - vfat /dev/sdb1 rw,uid=1000\n";
     }
 
     tw::test::FakeDeviceTree tree;
@@ -111,9 +77,9 @@ void BM_MonitorTick(benchmark::State& state) {
     source.mountInfo = [&desktop]() -> std::optional<std::string> { return desktop.table; };
     source.roots = desktop.tree.roots();
     PosixFileSystem fs(source);
-    NoView view;
-    NoHost host;
-    NoClock clock;
+    test::NullView view;
+    test::NullHost host;
+    test::NoWait clock;
     Ports ports{fs, host, view, clock};
     AppState app;
     for (auto _ : state) {

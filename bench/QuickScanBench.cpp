@@ -1,11 +1,9 @@
 // The quick scan's own work between its waits, over a large root, with waits that return at
 // once; and the memory that reading a giant autorun.inf takes.
-#include "app/Host.h"
-#include "app/MainView.h"
 #include "app/Ports.h"
-#include "drive/Clock.h"
 #include "drive/posix/PosixFileSystem.h"
 #include "scan/ModQuickScan.h"
+#include "support/NullPorts.h"
 #include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>
@@ -21,36 +19,6 @@ using namespace tw;
 
 constexpr int fileCount = 10'000;
 constexpr int folderCount = 1'000;
-
-class NoWait final : public Clock {
-public:
-    void wait(std::chrono::milliseconds) override {}
-};
-
-class NullView final : public MainView {
-public:
-    void setCaption(Ctl, const std::string& text) override { benchmark::DoNotOptimize(text); }
-    void setForeColor(Ctl, Color) override {}
-    void setVisible(Ctl, bool) override {}
-    void setEnabled(Ctl, bool) override {}
-    [[nodiscard]] bool isEnabled(Ctl) const override { return true; }
-    [[nodiscard]] bool optionValue(int) const override { return false; }
-    void setTimer1(bool) override {}
-    void setTimer2(bool) override {}
-    int msgBox(const std::string&, int, const std::string&) override { return mb::no; }
-    void showAbout() override {}
-};
-
-class NullHost final : public Host {
-public:
-    [[nodiscard]] std::string tempFolder() const override { return "/tmp"; }
-    [[nodiscard]] std::string programFolder() const override { return "/tmp"; }
-    [[nodiscard]] std::string programName() const override { return "tarnwick"; }
-    bool startScript(const std::string&) override { return false; }
-    void openUrl(const std::string&) override {}
-    [[nodiscard]] bool previousInstance() override { return false; }
-    void endProgram() override {}
-};
 
 // A root of plain files and folders: nothing to find, so the scan only looks. Built once.
 const std::string& largeRoot() {
@@ -93,9 +61,9 @@ BENCHMARK(BM_ReadGiantAutorun)->Unit(benchmark::kMillisecond);
 void BM_QuickScanLargeRoot(benchmark::State& state) {
     const std::string& root = largeRoot();
     PosixFileSystem fs("removable=" + root);
-    NullHost host;
-    NullView view;
-    NoWait clock;
+    test::NullHost host;
+    test::NullView view;
+    test::NoWait clock;
     Ports ports{fs, host, view, clock};
     for (auto _ : state) {
         QuickScan(ports, root);

@@ -47,36 +47,20 @@ void deepImmunization(Ports& ports, AppState& state) {
     Delay(ports.clock, 1);
     fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "convert.bat"), true);
 
-    const std::string guard = guardFolderPath(fs, probe.autorunPath);
     if (fs.folderExists(probe.autorunPath)) {
-        if (!fs.folderExists(guard)) {
-            status(view, "检测到" + probe.drivePath + "盘已免疫，正在执行加强......");
-            fs.mkDir(guard);
-            writeProtectiveAttributes(fs, probe.autorunPath);
-            Delay(ports.clock, 4);
-        } else {
-            status(view, "检测到" + probe.drivePath + "盘已存在Auto类病毒免疫！");
-            Delay(ports.clock, 4);
-        }
+        reinforceProtection(ports, probe, 4);
         // On NTFS the folder is locked even when the guard folder cannot be seen: the
         // access rule of an earlier run may hide it.
-        if (fs.folderExists(guard) || probedFileSystem(fs, state) == "NTFS") {
+        if (fs.folderExists(guardFolderPath(fs, probe.autorunPath)) ||
+            probedFileSystem(fs, state) == "NTFS") {
             lockAndReport(ports, probe.autorunPath, "免疫操作成功结束！");
         } else {
-            reportNotImmunized(view, "操作结束！但免疫加强操作失败！", "免疫加强操作失败！");
+            reportReinforcementFailed(view);
         }
+    } else if (buildProtection(ports, probe)) {
+        lockAndReport(ports, probe.autorunPath, "免疫操作已完成！");
     } else {
-        status(view, "正在为" + probe.drivePath + "盘执行免疫，请稍等......");
-        fs.mkDir(probe.autorunPath);
-        Delay(ports.clock, 1);
-        fs.mkDir(guard);
-        writeProtectiveAttributes(fs, probe.autorunPath);
-        Delay(ports.clock, 3);
-        if (fs.folderExists(guard)) {
-            lockAndReport(ports, probe.autorunPath, "免疫操作已完成！");
-        } else {
-            reportNotImmunized(view, "操作结束！但免疫未成功建立！", "免疫操作失败！");
-        }
+        reportBuildFailed(view);
     }
 
     // Without force: a read-only copy stays.

@@ -21,9 +21,19 @@ std::string guardFolderPath(const FileSystem& fs, const std::string& autorunPath
 // that name (one that could not be deleted) is left as it is.
 void writeProtectiveAttributes(FileSystem& fs, const std::string& autorunPath);
 
+// The steps both immunizations take on the probed drive. On a drive whose protective
+// folder lacks its guard folder, reinforcement adds the guard folder and writes the
+// protective attributes; on one that has it, it only says so. Either way it then waits
+// the given seconds.
+void reinforceProtection(Ports& ports, const DriveProbe& probe, int waitSeconds);
+// Builds the protective folder and its guard folder, with their waits; true when the guard
+// folder is there afterwards.
+bool buildProtection(Ports& ports, const DriveProbe& probe);
+
 // The outcome of a run, in the status line and a box.
 void reportImmunized(MainView& view, const std::string& boxText);
-void reportNotImmunized(MainView& view, const std::string& statusText, const std::string& boxText);
+void reportReinforcementFailed(MainView& view);
+void reportBuildFailed(MainView& view);
 
 // What simple immunization does after the announcement: builds the protective folder and
 // its guard folder, or reinforces a protective folder without a guard folder.

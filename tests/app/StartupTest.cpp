@@ -1,3 +1,4 @@
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -5,21 +6,17 @@
 namespace tw::test {
 namespace {
 
-const Lines emptyDiskScanEnd = {
-    "Label7: 准备扫描本地硬盘，请稍候......",
-    "wait 2s",
-    "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
-    "Timer2 on",
-    "enable Label2",
-    "enable Label3",
-    "enable Label6",
-    "wait 2s",
-};
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+// Form_Load, then the first tick of Timer1 up to the integrity result.
+const Lines loading = {"disable Label2", "disable Label3", "Timer1 off"};
+// The status line appears a second after the integrity result.
+const Lines statusLineShown = {"wait 1s", "show Label7"};
+// The start-up scan of a machine without fixed disks.
+const Lines emptyDiskScan = cat({{
+                                     "Label7: 准备扫描本地硬盘，请稍候......",
+                                     "wait 2s",
+                                     "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
+                                 },
+                                 diskScanEnd});
 
 TEST(Startup, CompanionPresentShowsIntegrityInGreenAndKeepsLabel4) {
     Harness h;
@@ -27,17 +24,10 @@ TEST(Startup, CompanionPresentShowsIntegrityInGreenAndKeepsLabel4) {
     auto form = h.form();
     ASSERT_TRUE(form.Form_Load());
     form.Timer1_Timer();
-    EXPECT_EQ(h.lines(), concat(
-                             {
-                                 "disable Label2",
-                                 "disable Label3",
-                                 "Timer1 off",
-                                 "Label5: √Tarnwick完整性良好",
-                                 "Label5 colour green",
-                                 "wait 1s",
-                                 "show Label7",
-                             },
-                             emptyDiskScanEnd));
+    EXPECT_EQ(h.lines(), cat({loading,
+                              {"Label5: √Tarnwick完整性良好", "Label5 colour green"},
+                              statusLineShown,
+                              emptyDiskScan}));
     EXPECT_TRUE(h.view.isEnabled(Ctl::Label4));
 }
 
@@ -52,18 +42,11 @@ TEST(Startup, CompanionMissingDisablesLabel4AndStillScansAndStartsTheMonitor) {
         auto form = h.form();
         ASSERT_TRUE(form.Form_Load());
         form.Timer1_Timer();
-        EXPECT_EQ(h.lines(), concat(
-                                 {
-                                     "disable Label2",
-                                     "disable Label3",
-                                     "Timer1 off",
-                                     "disable Label4",
-                                     "Label5: ×系统免疫模块丢失！",
-                                     "Label5 colour darkred",
-                                     "wait 1s",
-                                     "show Label7",
-                                 },
-                                 emptyDiskScanEnd));
+        EXPECT_EQ(h.lines(),
+                  cat({loading,
+                       {"disable Label4", "Label5: ×系统免疫模块丢失！", "Label5 colour darkred"},
+                       statusLineShown,
+                       emptyDiskScan}));
         EXPECT_FALSE(h.view.isEnabled(Ctl::Label4));
         EXPECT_TRUE(h.view.timer2());
     }

@@ -1,3 +1,4 @@
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -26,17 +27,14 @@ TEST(DriveMonitor, PluggedInThenPulledOut) {
     plugged = false;
     ticks(h, 1);
     ticks(h, 1);
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Timer2 on",
-                             "Label7: 检测不到U盘，请检查是否已连接！",
-                             "Label7 colour green",
-                             "Label7: 检测到 " + stick + "盘已连接！",
-                             "Label7 colour green",
-                             "Label7: 检测到 " + stick + "盘已连接！",
-                             "Label7: 检测到U盘已移除！",
-                             "wait 1s",
-                             "Label7: 检测不到U盘，请检查是否已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), cat({{"Timer2 on", "Label7: 检测不到U盘，请检查是否已连接！"},
+                              stickConnected(stick),
+                              stickConnected(stick),
+                              {
+                                  "Label7: 检测到U盘已移除！",
+                                  "wait 1s",
+                                  "Label7: 检测不到U盘，请检查是否已连接！",
+                              }}));
     // Nothing found: the paths of the last drive stay, the flag says there is none.
     EXPECT_EQ(h.state.probe.drivePath, stick);
     EXPECT_EQ(h.state.probe.autorunPath, stick + "/autorun.inf");
@@ -80,16 +78,15 @@ TEST(DriveMonitor, RemovalDuringAnActionIsToldAfterIt) {
     h.clock.idle(milliseconds(2999));
     h.clock.idle(milliseconds(1));
     ticks(h, 1);
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Label7 colour green",
-                             "Label7: 检测到 " + stick + "盘已连接！",
-                             "Label7 colour darkred",
-                             "Timer2 off",
-                             "Timer2 on",
-                             "Label7: 检测到U盘已移除！",
-                             "wait 1s",
-                             "Label7: 检测不到U盘，请检查是否已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), cat({stickConnected(stick),
+                              {
+                                  "Label7 colour darkred",
+                                  "Timer2 off",
+                                  "Timer2 on",
+                                  "Label7: 检测到U盘已移除！",
+                                  "wait 1s",
+                                  "Label7: 检测不到U盘，请检查是否已连接！",
+                              }}));
     EXPECT_EQ(h.view.foreColor(Ctl::Label7), colors::darkRed);
 }
 
@@ -104,14 +101,9 @@ TEST(DriveMonitor, AnotherStickAfterTheFirst) {
     form.Timer2_Timer();
     h.declareDrives("removable=" + second.path());
     form.Timer2_Timer();
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Label7 colour green",
-                             "Label7: 检测到 " + h.stick.path() + "盘已连接！",
-                             "Label7: 检测到U盘已移除！",
-                             "wait 1s",
-                             "Label7 colour green",
-                             "Label7: 检测到 " + second.path() + "盘已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), cat({stickConnected(h.stick.path()),
+                              {"Label7: 检测到U盘已移除！", "wait 1s"},
+                              stickConnected(second.path())}));
     EXPECT_EQ(h.state.probe.autorunPath, second.path() + "/autorun.inf");
     ASSERT_TRUE(h.state.probedDrive);
     EXPECT_EQ(h.state.probedDrive->path, second.path());

@@ -9,6 +9,19 @@
 
 namespace tw::test {
 
+// The sysfs path of a USB stick's disk (sdb, 8:16), as a desktop has it.
+inline const std::string usbStickDisk = "devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/"
+                                        "target6:0:0/6:0:0:0/block/sdb";
+
+// A path as mountinfo writes it: a blank becomes \040.
+inline std::string mountInfoPath(const std::string& path) {
+    std::string out;
+    for (char c : path) {
+        out += c == ' ' ? std::string("\\040") : std::string(1, c);
+    }
+    return out;
+}
+
 // A fake /sys, /dev and /run/udev/data in a temporary folder, laid out like the real ones:
 // /sys/dev/block/M:m links to the device's folder under /sys/devices, a partition's folder
 // lies inside its disk's and holds a "partition" file.

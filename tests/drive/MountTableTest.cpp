@@ -13,8 +13,6 @@ namespace {
 
 using posix::DevNumber;
 
-const std::string usbDisk = "devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/target6:0:0/"
-                            "6:0:0:0/block/sdb";
 const std::string sataDisk = "devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/"
                              "block/sda";
 const std::string sdCard = "devices/pci0000:00/0000:00:1e.6/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0";
@@ -76,8 +74,8 @@ TEST(MountTable, DrivesOfAFullTable) {
     tree.disk(sataDisk, {8, 0}, false);
     tree.partition(sataDisk, "sda1", {8, 1});
     tree.partition(sataDisk, "sda2", {8, 2});
-    tree.disk(usbDisk, {8, 16}, true);
-    tree.partition(usbDisk, "sdb1", {8, 17});
+    tree.disk(usbStickDisk, {8, 16}, true);
+    tree.partition(usbStickDisk, "sdb1", {8, 17});
     tree.disk(sdCard, {179, 0}, false);
     tree.file("sys/" + sdCard + "/device/type", "SD\n");
     tree.partition(sdCard, "mmcblk0p1", {179, 1});
@@ -149,8 +147,8 @@ TEST(MountTable, DrivesOfAFullTable) {
 
 TEST(MountTable, DriveKeepsWhatLaterQuestionsNeed) {
     FakeDeviceTree tree;
-    tree.disk(usbDisk, {8, 16}, true);
-    tree.partition(usbDisk, "sdb1", {8, 17});
+    tree.disk(usbStickDisk, {8, 16}, true);
+    tree.partition(usbStickDisk, "sdb1", {8, 17});
     const auto drives = posix::drivesFromMountInfo(
         "35 26 8:17 / /media/ann/MY\\040STICK rw - vfat /dev/sdb1 rw\n", tree.roots());
     ASSERT_EQ(drives.size(), 1u);
@@ -171,8 +169,8 @@ TEST(MountTable, SystemDiskIsNeverRemovable) {
     tree.file("sys/" + sdCard + "/device/type", "SD\n");
     tree.partition(sdCard, "mmcblk0p1", {179, 1});
     tree.partition(sdCard, "mmcblk0p2", {179, 2});
-    tree.disk(usbDisk, {8, 16}, true);
-    tree.partition(usbDisk, "sdb1", {8, 17});
+    tree.disk(usbStickDisk, {8, 16}, true);
+    tree.partition(usbStickDisk, "sdb1", {8, 17});
     tree.disk("devices/platform/emmc/mmc_host/mmc1/mmc1:0001/block/mmcblk1", {179, 8}, false);
     tree.file("sys/devices/platform/emmc/mmc_host/mmc1/mmc1:0001/block/mmcblk1/device/type",
               "MMC\n");
@@ -191,8 +189,8 @@ TEST(MountTable, SystemDiskIsNeverRemovable) {
 
 TEST(MountTable, LaterMountOnTheSameFolderHidesTheEarlierOne) {
     FakeDeviceTree tree;
-    tree.disk(usbDisk, {8, 16}, true);
-    tree.partition(usbDisk, "sdb1", {8, 17});
+    tree.disk(usbStickDisk, {8, 16}, true);
+    tree.partition(usbStickDisk, "sdb1", {8, 17});
     const char* table = "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
                         "27 26 8:17 / /media/stick rw - vfat /dev/sdb1 rw\n"
                         "28 27 0:50 / /media/stick rw - tmpfs tmpfs rw\n";
@@ -247,9 +245,9 @@ TEST(MountTable, NamesFromBootSectors) {
 
 TEST(MountTable, FileSystemNames) {
     FakeDeviceTree tree;
-    tree.disk(usbDisk, {8, 16}, true);
+    tree.disk(usbStickDisk, {8, 16}, true);
     for (unsigned minor = 17; minor <= 22; ++minor) {
-        tree.partition(usbDisk, "sdb" + std::to_string(minor - 16), {8, minor});
+        tree.partition(usbStickDisk, "sdb" + std::to_string(minor - 16), {8, minor});
     }
     tree.file("dev/sdb1", bootSector(0));   // readable FAT32 device
     tree.file("dev/sdb2", bootSector(250)); // readable FAT16 device

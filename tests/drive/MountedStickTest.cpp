@@ -4,6 +4,7 @@
 #include "drive/FakeDeviceTree.h"
 #include "drive/modUsbCheck.h"
 #include "drive/posix/PosixFileSystem.h"
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@
 namespace tw::test {
 namespace {
 
-const std::string usbStick = "devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/"
-                             "target6:0:0/6:0:0:0/block/sdb";
 const std::string cardReader = "devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/host7/"
                                "target7:0:0/7:0:0:0/block/sdc";
 
@@ -25,8 +24,8 @@ class MountedStick : public ::testing::Test {
 protected:
     void SetUp() override {
         tree.disk("devices/virtual/block/vda", {254, 0}, false);
-        tree.disk(usbStick, {8, 16}, true);
-        tree.partition(usbStick, "sdb1", {8, 17});
+        tree.disk(usbStickDisk, {8, 16}, true);
+        tree.partition(usbStickDisk, "sdb1", {8, 17});
         tree.disk(cardReader, {8, 32}, true);
         tree.partition(cardReader, "sdc1", {8, 33});
         makeDir(stick);
@@ -34,16 +33,9 @@ protected:
         writeFile(stick + "/autorun.inf", "[autorun]\r\nopen=x.exe\r\n");
         table = "26 1 254:0 / / rw - ext4 /dev/vda rw\n"
                 "40 26 8:17 / " +
-                escaped(stick) + " rw,nosuid,nodev shared:201 - vfat /dev/sdb1 rw,uid=1000\n" +
-                "41 26 8:33 / " + escaped(card) + " rw,nosuid shared:202 - vfat /dev/sdc1 rw\n";
-    }
-
-    static std::string escaped(const std::string& path) {
-        std::string out;
-        for (char c : path) {
-            out += c == ' ' ? std::string("\\040") : std::string(1, c);
-        }
-        return out;
+                mountInfoPath(stick) +
+                " rw,nosuid,nodev shared:201 - vfat /dev/sdb1 rw,uid=1000\n" + "41 26 8:33 / " +
+                mountInfoPath(card) + " rw,nosuid shared:202 - vfat /dev/sdc1 rw\n";
     }
 
     PosixFileSystem mounted() {
@@ -80,7 +72,7 @@ TEST_F(MountedStick, ReadinessOfEachDrive) {
     table = "26 1 254:0 / / rw - ext4 /dev/vda rw\n";
     EXPECT_FALSE(fs.isReady(drives[2]));
     // Mounted again, but another stick is on that folder now.
-    table += "42 26 8:49 / " + escaped(stick) + " rw - vfat /dev/sdd1 rw\n";
+    table += "42 26 8:49 / " + mountInfoPath(stick) + " rw - vfat /dev/sdd1 rw\n";
     EXPECT_FALSE(fs.isReady(drives[2]));
 }
 
@@ -99,10 +91,7 @@ TEST_F(MountedStick, ProbeAndMonitorFindTheStickBehindAnEmptyCardReader) {
     PosixFileSystem fs = mounted();
     Ports ports{fs, h.host, h.view, h.clock};
     DriveMonitorTick(ports, h.state);
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Label7 colour green",
-                             "Label7: 检测到 " + stick + "盘已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), stickConnected(stick));
     EXPECT_EQ(h.state.probe.autorunPath, stick + "/autorun.inf");
     EXPECT_TRUE(fs.fileExists(h.state.probe.autorunPath));
 

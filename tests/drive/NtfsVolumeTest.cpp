@@ -1,70 +1,21 @@
 #ifdef TARNWICK_HAVE_POSIX
 
 #include "drive/posix/PosixFileSystem.h"
-#include "support/TempDir.h"
+#include "support/NtfsImage.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/xattr.h>
-#include <unistd.h>
-
-#include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace tw::test {
 namespace {
 
-int run(const std::string& command) {
-    return std::system(("PATH=\"$PATH:/usr/sbin:/sbin\" " + command + " >/dev/null 2>&1").c_str());
-}
-
-// A 16 MB NTFS image mounted through ntfs-3g, as a stick formatted on Windows would be.
-class NtfsVolume : public ::testing::Test {
+// The file-system layer on a real NTFS volume.
+class NtfsVolume : public NtfsImageFixture {
 protected:
-    void SetUp() override {
-        const std::string image = dir / "ntfs.img";
-        makeDir(mountPoint);
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-            GTEST_SKIP() << "\n*** NTFS TESTS NOT RUN: /dev/fuse is missing or not usable. ***\n"
-                            "*** Run as root on a machine with FUSE to test the NTFS layer. ***";
-        }
-        if (run("truncate -s 16M '" + image + "'") != 0 ||
-            run("mkntfs -F -Q '" + image + "'") != 0) {
-            GTEST_SKIP() << "\n*** NTFS TESTS NOT RUN: mkntfs failed or is missing "
-                            "(apt-get install ntfs-3g). ***";
-        }
-        if (run("ntfs-3g '" + image + "' '" + mountPoint + "'") != 0) {
-            GTEST_SKIP() << "\n*** NTFS TESTS NOT RUN: ntfs-3g could not mount the image "
-                            "(needs root and FUSE). ***";
-        }
-        m_mounted = true;
-    }
-    void TearDown() override {
-        if (m_mounted && run("fusermount -u '" + mountPoint + "'") != 0) {
-            EXPECT_EQ(run("umount '" + mountPoint + "'"), 0) << "could not unmount " << mountPoint;
-        }
-    }
-
-    // The word Windows reads from the volume.
-    std::uint32_t storedWord(const std::string& path) {
-        std::array<unsigned char, 4> b{};
-        if (::lgetxattr(path.c_str(), "system.ntfs_attrib_be", b.data(), b.size()) != 4) {
-            ADD_FAILURE() << "no NTFS attribute word on " << path;
-            return 0xFFFFFFFF;
-        }
-        return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
-               (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]};
-    }
-
-    TempDir dir{"ntfs"};
-    const std::string mountPoint = dir / "mnt";
     PosixFileSystem fs{"removable=" + mountPoint};
-
-private:
-    bool m_mounted = false;
 };
 
 struct RoundTrip {
@@ -89,7 +40,7 @@ TEST_F(NtfsVolume, AttributesLiveInTheVolume) {
         writeFile(path, "x");
         EXPECT_TRUE(fs.setAttributes(path, c.written)) << c.written;
         EXPECT_EQ(fs.attributes(path), c.readBack) << c.written;
-        EXPECT_EQ(storedWord(path), c.stored) << c.written;
+        EXPECT_EQ(storedNtfsAttributes(path), c.stored) << c.written;
     }
     // Writing 7 to a folder reads back 23 here too.
     const std::vector<RoundTrip> folders = {
@@ -101,7 +52,7 @@ TEST_F(NtfsVolume, AttributesLiveInTheVolume) {
         makeDir(path);
         EXPECT_TRUE(fs.setAttributes(path, c.written)) << c.written;
         EXPECT_EQ(fs.attributes(path), c.readBack) << c.written;
-        EXPECT_EQ(storedWord(path), c.stored) << c.written;
+        EXPECT_EQ(storedNtfsAttributes(path), c.stored) << c.written;
     }
     // A read-only file still goes when forced; without force it stays.
     EXPECT_FALSE(fs.deleteFile(mountPoint + "/F1", false));
@@ -115,7 +66,7 @@ TEST_F(NtfsVolume, ProtectiveFolderWithGuardFolderNamedWithDots) {
     ASSERT_TRUE(fs.setAttributes(mountPoint + "/autorun.inf", 7));
     EXPECT_EQ(fs.attributes(mountPoint + "/autorun.inf"), 23u);
     EXPECT_EQ(fs.attributes(mountPoint + "/AUTORUN.INF"), 23u);
-    EXPECT_EQ(storedWord(mountPoint + "/autorun.inf"), 0x17u);
+    EXPECT_EQ(storedNtfsAttributes(mountPoint + "/autorun.inf"), 0x17u);
     EXPECT_TRUE(fs.folderExists(mountPoint + "/autorun.inf/Velmora免疫文件夹.../"));
     EXPECT_TRUE(fs.folderExists(mountPoint + "/Autorun.inf/VELMORA免疫文件夹..."));
     const auto inside = fs.subFolders(mountPoint + "/autorun.inf");

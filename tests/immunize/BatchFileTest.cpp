@@ -40,9 +40,7 @@ TEST(BatchFiles, EachIsTwoCrLfLinesReplacedOnEveryCall) {
         EXPECT_EQ(readFile(path), c.secondContents);
 
         const Lines oneCall = c.waits ? Lines{"wait 2s", "start " + path} : Lines{"start " + path};
-        Lines twoCalls = oneCall;
-        twoCalls.insert(twoCalls.end(), oneCall.begin(), oneCall.end());
-        EXPECT_EQ(h.lines(), twoCalls);
+        EXPECT_EQ(h.lines(), cat({oneCall, oneCall}));
         EXPECT_EQ(started, (std::vector<std::string>{c.contents, c.secondContents}));
     }
 }

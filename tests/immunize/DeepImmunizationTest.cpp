@@ -22,29 +22,8 @@ TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
     h.host.onStart = [&started](const std::string& path) { started[path] = readFile(path); };
 
     EXPECT_EQ(click(h, Ctl::Label3),
-              (Lines{
-                  "Label7 colour green",
-                  "Timer2 off",
-                  "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                  "wait 2s",
-                  "Label7: 检测到" + d + "盘存在威胁！等待处理......",
-                  "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
-                  "wait 1s",
-                  "Label7: 威胁文件 " + a + "已成功清除!",
-                  "wait 2s",
-                  "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                  "wait 3s",
-                  "wait 5s",
-                  "wait 1s",
-                  "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                  "wait 1s",
-                  "wait 3s",
-                  "start " + t + "/cacls.bat",
-                  "wait 2s",
-                  "Label7: 免疫操作成功结束！",
-                  "box[64] 提示: 免疫操作已完成！ -> OK",
-                  "Timer2 on",
-              }));
+              cat({checking(d), threatDeleted(d), preparing(d), driveFound, building(d), locking(t),
+                   succeeded("免疫操作已完成！"), monitorResumes}));
     EXPECT_EQ(started, (std::map<std::string, std::string>{
                            {t + "/cacls.bat",
                             "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
@@ -79,26 +58,13 @@ TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
         h.form().Label_Click(Ctl::Label2);
     });
 
-    EXPECT_EQ(click(h, Ctl::Label3),
-              (opening(d) + Lines{
-                                "Label7: 正在转化" + d + "盘文件系统，请稍候......",
-                                "wait 2s",
-                                "start " + t + "/convert.bat",
-                                "wait 3s",
-                                "wait 5s",
-                                "about",
-                                "wait 5s",
-                                "wait 5s",
-                                "wait 1s",
-                                "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                                "wait 1s",
-                                "wait 3s",
-                                "start " + t + "/cacls.bat",
-                                "wait 2s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作已完成！ -> OK",
-                                "Timer2 on",
-                            }));
+    EXPECT_EQ(click(h, Ctl::Label3), cat({opening(d),
+                                          converting(d, t),
+                                          {"wait 5s", "about", "wait 5s", "wait 5s", "wait 1s"},
+                                          building(d),
+                                          locking(t),
+                                          succeeded("免疫操作已完成！"),
+                                          monitorResumes}));
     EXPECT_EQ(
         started,
         (std::map<std::string, std::string>{
@@ -123,24 +89,10 @@ TEST(DeepImmunization, OnlyFatAndFat32AreConverted) {
         const std::string t = h.temp.path();
         h.faulty.fileSystemNameOverride = c.name;
 
-        const Lines conversion = c.converted
-                                     ? Lines{"Label7: 正在转化" + d + "盘文件系统，请稍候......",
-                                             "wait 2s", "start " + t + "/convert.bat", "wait 3s"}
-                                     : Lines{};
         // Whatever the file system, the access rule is attempted on the fresh path.
-        EXPECT_EQ(click(h, Ctl::Label3), (opening(d) + conversion +
-                                          Lines{
-                                              "wait 5s",
-                                              "wait 1s",
-                                              "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                                              "wait 1s",
-                                              "wait 3s",
-                                              "start " + t + "/cacls.bat",
-                                              "wait 2s",
-                                              "Label7: 免疫操作成功结束！",
-                                              "box[64] 提示: 免疫操作已完成！ -> OK",
-                                              "Timer2 on",
-                                          }));
+        EXPECT_EQ(click(h, Ctl::Label3),
+                  cat({opening(d), c.converted ? converting(d, t) : Lines{}, driveFound,
+                       building(d), locking(t), succeeded("免疫操作已完成！"), monitorResumes}));
         EXPECT_FALSE(exists(t + "/convert.bat"));
     }
 }
@@ -172,27 +124,21 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
         // A leftover is deleted in every branch.
         writeFile(t + "/cacls.bat", "left from an earlier run\r\n");
 
-        const Lines middle =
-            c.protectiveFolderThere
-                ? Lines{"Label7: 检测到" + d + "盘已免疫，正在执行加强......", "wait 4s"}
-                : Lines{"Label7: 正在为" + d + "盘执行免疫，请稍等......", "wait 1s", "wait 3s"};
+        const Lines middle = c.protectiveFolderThere ? reinforcing(d, "wait 4s") : building(d);
         Lines ending;
         switch (c.outcome) {
         case Outcome::locked:
-            ending = {"start " + t + "/cacls.bat", "wait 2s", "Label7: 免疫操作成功结束！",
-                      "box[64] 提示: 免疫操作成功结束！ -> OK"};
+            ending = cat({locking(t), succeeded("免疫操作成功结束！")});
             break;
         case Outcome::reinforcementFailed:
-            ending = {"Label7 colour darkred", "Label7: 操作结束！但免疫加强操作失败！",
-                      "box[48] 警告: 免疫加强操作失败！ -> OK"};
+            ending = failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！");
             break;
         case Outcome::freshFailed:
-            ending = {"Label7 colour darkred", "Label7: 操作结束！但免疫未成功建立！",
-                      "box[48] 警告: 免疫操作失败！ -> OK"};
+            ending = failed("操作结束！但免疫未成功建立！", "免疫操作失败！");
             break;
         }
-        EXPECT_EQ(click(h, Ctl::Label3), (opening(d) + Lines{"wait 5s", "wait 1s"} + middle +
-                                          ending + Lines{"Timer2 on"}));
+        EXPECT_EQ(click(h, Ctl::Label3),
+                  cat({opening(d), driveFound, middle, ending, monitorResumes}));
         EXPECT_FALSE(exists(t + "/cacls.bat"));
         if (c.protectiveFolderThere) {
             EXPECT_EQ(getAttr(d + "/autorun.inf"), 7U | attr::directory);
@@ -212,17 +158,8 @@ TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
     h.host.onStart = [](const std::string& path) { setAttr(path, attr::readOnly); };
 
     EXPECT_EQ(click(h, Ctl::Label3),
-              (opening(d) + Lines{
-                                "wait 5s",
-                                "wait 1s",
-                                "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
-                                "wait 4s",
-                                "start " + t + "/cacls.bat",
-                                "wait 2s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                "Timer2 on",
-                            }));
+              cat({opening(d), driveFound, alreadyImmunized(d, "wait 4s"), locking(t),
+                   succeeded("免疫操作成功结束！"), monitorResumes}));
     EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
     EXPECT_TRUE(exists(t + "/cacls.bat"));
 }
@@ -246,23 +183,10 @@ TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
         }
     };
 
+    // The conversion names the stick; the immunization, the other drive.
     EXPECT_EQ(click(h, Ctl::Label3),
-              (opening(d) + Lines{
-                                "Label7: 正在转化" + d + "盘文件系统，请稍候......",
-                                "wait 2s",
-                                "start " + t + "/convert.bat",
-                                "wait 3s",
-                                "wait 5s",
-                                "wait 1s",
-                                "Label7: 正在为" + o + "盘执行免疫，请稍等......",
-                                "wait 1s",
-                                "wait 3s",
-                                "start " + t + "/cacls.bat",
-                                "wait 2s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作已完成！ -> OK",
-                                "Timer2 on",
-                            }));
+              cat({opening(d), converting(d, t), driveFound, building(o), locking(t),
+                   succeeded("免疫操作已完成！"), monitorResumes}));
     EXPECT_EQ(started,
               (std::map<std::string, std::string>{
                   {t + "/convert.bat", "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},

@@ -1,4 +1,5 @@
 #include "immunize/ImmunizeRun.h"
+#include "support/Fragments.h"
 
 #include <gtest/gtest.h>
 
@@ -33,14 +34,7 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
     };
 
     EXPECT_EQ(click(h, Ctl::Label2),
-              (opening(d) + Lines{
-                                "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                                "wait 1s",
-                                "wait 3s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作已完成！ -> OK",
-                                "Timer2 on",
-                            }));
+              cat({opening(d), building(d), succeeded("免疫操作已完成！"), monitorResumes}));
     // The guard folder's path keeps its trailing full stops and separator.
     EXPECT_EQ(calls, (Lines{
                          "mkDir " + a,
@@ -58,10 +52,7 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
     h.clock.idle(2999ms);
     EXPECT_EQ(h.transcript.size(), mark);
     h.clock.idle(1ms);
-    EXPECT_EQ(h.transcript.since(mark), (Lines{
-                                            "Label7 colour green",
-                                            "Label7: 检测到 " + d + "盘已连接！",
-                                        }));
+    EXPECT_EQ(h.transcript.since(mark), stickConnected(d));
 }
 
 TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
@@ -73,14 +64,8 @@ TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
     // Someone changed them since; an immunized drive is not touched.
     setAttr(a, attr::hidden);
 
-    EXPECT_EQ(click(h, Ctl::Label2),
-              (opening(d) + Lines{
-                                "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
-                                "wait 2s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                "Timer2 on",
-                            }));
+    EXPECT_EQ(click(h, Ctl::Label2), cat({opening(d), alreadyImmunized(d, "wait 2s"),
+                                          succeeded("免疫操作成功结束！"), monitorResumes}));
     EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
 }
 
@@ -92,14 +77,8 @@ TEST(SimpleImmunization, HandMadeAutorunFolderIsReinforced) {
     writeFile(a + "/desktop.ini", "[.ShellClassInfo]\r\n");
     setAttr(a, attr::hidden | attr::archive);
 
-    EXPECT_EQ(click(h, Ctl::Label2),
-              (opening(d) + Lines{
-                                "Label7: 检测到" + d + "盘已免疫，正在执行加强......",
-                                "wait 2s",
-                                "Label7: 免疫操作成功结束！",
-                                "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                "Timer2 on",
-                            }));
+    EXPECT_EQ(click(h, Ctl::Label2), cat({opening(d), reinforcing(d, "wait 2s"),
+                                          succeeded("免疫操作成功结束！"), monitorResumes}));
     // Written whole: the archive bit it had is gone.
     EXPECT_EQ(getAttr(a), 7U | attr::directory);
     EXPECT_EQ(namesIn(a), (std::vector<std::string>{guardName, "desktop.ini"}));
@@ -130,17 +109,9 @@ TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
                    op == "writeTextLines";
         };
 
-        const Lines middle =
-            c.protectiveFolderThere
-                ? Lines{"Label7: 检测到" + d + "盘已免疫，正在执行加强......", "wait 2s"}
-                : Lines{"Label7: 正在为" + d + "盘执行免疫，请稍等......", "wait 1s", "wait 3s"};
-        const Lines closing{
-            "Label7 colour darkred",
-            std::string("Label7: ") + c.statusText,
-            std::string("box[48] 警告: ") + c.boxText + " -> OK",
-            "Timer2 on",
-        };
-        EXPECT_EQ(click(h, Ctl::Label2), opening(d) + middle + closing);
+        const Lines middle = c.protectiveFolderThere ? reinforcing(d, "wait 2s") : building(d);
+        EXPECT_EQ(click(h, Ctl::Label2),
+                  cat({opening(d), middle, failed(c.statusText, c.boxText), monitorResumes}));
         EXPECT_EQ(namesIn(d), c.protectiveFolderThere ? std::vector<std::string>{"autorun.inf"}
                                                       : std::vector<std::string>{});
         if (c.protectiveFolderThere) {

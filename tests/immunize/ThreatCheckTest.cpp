@@ -51,19 +51,8 @@ TEST(ThreatCheck, FolderNamedAutorunInfIsNoThreat) {
     const std::string d = h.stick.path();
     makeDir(h.stick / "autorun.inf" + "/" + guardName);
 
-    EXPECT_EQ(click(h, Ctl::Label2), (Lines{
-                                         "Label7 colour green",
-                                         "Timer2 off",
-                                         "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                                         "wait 2s",
-                                         "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                                         "wait 3s",
-                                         "Label7: 检测到" + d + "盘已存在Auto类病毒免疫！",
-                                         "wait 2s",
-                                         "Label7: 免疫操作成功结束！",
-                                         "box[64] 提示: 免疫操作成功结束！ -> OK",
-                                         "Timer2 on",
-                                     }));
+    EXPECT_EQ(click(h, Ctl::Label2), cat({opening(d), alreadyImmunized(d, "wait 2s"),
+                                          succeeded("免疫操作成功结束！"), monitorResumes}));
 }
 
 TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
@@ -82,26 +71,10 @@ TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
         writeFile(h.stick / c.name, "[autorun]\r\nopen=virus.exe\r\n");
         setAttr(h.stick / c.name, c.attributes);
 
+        // The texts name the file as autorun.inf, whatever its letter case.
         EXPECT_EQ(click(h, Ctl::Label2),
-                  (Lines{
-                      "Label7 colour green",
-                      "Timer2 off",
-                      "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                      "wait 2s",
-                      "Label7: 检测到" + d + "盘存在威胁！等待处理......",
-                      "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
-                      "wait 1s",
-                      "Label7: 威胁文件 " + a + "已成功清除!",
-                      "wait 2s",
-                      "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                      "wait 3s",
-                      "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                      "wait 1s",
-                      "wait 3s",
-                      "Label7: 免疫操作成功结束！",
-                      "box[64] 提示: 免疫操作已完成！ -> OK",
-                      "Timer2 on",
-                  }));
+                  cat({checking(d), threatDeleted(d), preparing(d), building(d),
+                       succeeded("免疫操作已完成！"), monitorResumes}));
         // The file made way for the protective folder.
         std::vector<std::string> root;
         for (const auto& entry : std::filesystem::directory_iterator(d)) {
@@ -123,27 +96,19 @@ TEST(ThreatCheck, RefusedDeletionTurnsDarkRedAndTheRunEndsInFailure) {
     };
 
     EXPECT_EQ(click(h, Ctl::Label2),
-              (Lines{
-                  "Label7 colour green",
-                  "Timer2 off",
-                  "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                  "wait 2s",
-                  "Label7: 检测到" + d + "盘存在威胁！等待处理......",
-                  "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
-                  "wait 1s",
-                  "Label7: 威胁文件 " + a + "清除失败!",
-                  "Label7 colour darkred",
-                  "wait 2s",
-                  "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                  "wait 3s",
-                  "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                  "wait 1s",
-                  "wait 3s",
-                  "Label7 colour darkred",
-                  "Label7: 操作结束！但免疫未成功建立！",
-                  "box[48] 警告: 免疫操作失败！ -> OK",
-                  "Timer2 on",
-              }));
+              cat({checking(d),
+                   {
+                       "Label7: 检测到" + d + "盘存在威胁！等待处理......",
+                       "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
+                       "wait 1s",
+                       "Label7: 威胁文件 " + a + "清除失败!",
+                       "Label7 colour darkred",
+                       "wait 2s",
+                   },
+                   preparing(d),
+                   building(d),
+                   failed("操作结束！但免疫未成功建立！", "免疫操作失败！"),
+                   monitorResumes}));
     // The surviving file is neither changed nor given the protective attributes.
     EXPECT_EQ(readFile(a), "[autorun]\r\nopen=virus.exe\r\n");
     EXPECT_EQ(getAttr(a), attr::hidden | attr::archive);
@@ -160,21 +125,9 @@ TEST(ThreatCheck, ClicksOnOtherDriveActionsAreIgnoredWhileItRuns) {
     // The window stays usable: the about window opens in the middle of the run.
     after(h, 4s, [&h] { h.form().Label_Click(Ctl::Label1); });
 
-    EXPECT_EQ(click(h, Ctl::Label2), (Lines{
-                                         "Label7 colour green",
-                                         "Timer2 off",
-                                         "Label7: 正在检测" + d + "盘安全状态，请稍候......",
-                                         "wait 2s",
-                                         "Label7: 正在准备为" + d + "盘免疫，请稍等......",
-                                         "wait 3s",
-                                         "about",
-                                         "Label7: 正在为" + d + "盘执行免疫，请稍等......",
-                                         "wait 1s",
-                                         "wait 3s",
-                                         "Label7: 免疫操作成功结束！",
-                                         "box[64] 提示: 免疫操作已完成！ -> OK",
-                                         "Timer2 on",
-                                     }));
+    EXPECT_EQ(
+        click(h, Ctl::Label2),
+        cat({opening(d), {"about"}, building(d), succeeded("免疫操作已完成！"), monitorResumes}));
     // The next click after the run is taken.
     EXPECT_EQ(click(h, Ctl::Label2, false).size(), 11U);
 }

@@ -1,5 +1,6 @@
 #include "scan/ModDiskScan.h"
 
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -7,13 +8,20 @@
 namespace tw::test {
 namespace {
 
-const Lines scanEnd = {
-    "Timer2 on", "enable Label2", "enable Label3", "enable Label6", "wait 2s",
-};
+const Lines scanStart = {"Label7: 准备扫描本地硬盘，请稍候......", "wait 2s"};
 
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+Lines scanning(const TempDir& disk) {
+    return {"Label7 colour green", "Label7: 正在扫描" + disk.path() + "盘，请稍候......",
+            "wait 1s"};
+}
+
+// An autorun.inf found on the disk, and the question about it.
+Lines threatFound(const TempDir& disk, const std::string& answer) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 检测到" + disk.path() + "/autorun.inf存在威胁，等待处理....",
+        "box[1] 威胁: 检测到" + disk.path() + "盘中存在Autorun威胁！是否处理？ -> " + answer,
+    };
 }
 
 class DiskScan : public ::testing::Test {
@@ -41,19 +49,11 @@ protected:
 TEST_F(DiskScan, NoThreatScansEachReadyFixedDiskForASecond) {
     makeDir(d / "autorun.inf"); // a folder of that name is no threat
     run();
-    EXPECT_EQ(h.lines(), concat(
-                             {
-                                 "Label7: 准备扫描本地硬盘，请稍候......",
-                                 "wait 2s",
-                                 "Label7 colour green",
-                                 "Label7: 正在扫描" + c.path() + "盘，请稍候......",
-                                 "wait 1s",
-                                 "Label7 colour green",
-                                 "Label7: 正在扫描" + d.path() + "盘，请稍候......",
-                                 "wait 1s",
-                                 "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
-                             },
-                             scanEnd));
+    EXPECT_EQ(h.lines(), cat({scanStart,
+                              scanning(c),
+                              scanning(d),
+                              {"Label7: 硬盘扫描完成，没有检测到Auto威胁！"},
+                              diskScanEnd}));
     EXPECT_TRUE(exists(d / "autorun.inf"));
     EXPECT_TRUE(exists(h.stick / "autorun.inf"));
     EXPECT_TRUE(exists(ram / "autorun.inf"));
@@ -69,32 +69,20 @@ TEST_F(DiskScan, ThreatsOnTwoDisksRemovedAndCancelled) {
     run();
     const std::string ca = c / "autorun.inf";
     const std::string da = d / "autorun.inf";
-    EXPECT_EQ(
-        h.lines(),
-        concat(
-            {
-                "Label7: 准备扫描本地硬盘，请稍候......",
-                "wait 2s",
-                "Label7 colour green",
-                "Label7: 正在扫描" + c.path() + "盘，请稍候......",
-                "wait 1s",
-                "Label7 colour darkred",
-                "Label7: 检测到" + ca + "存在威胁，等待处理....",
-                "box[1] 威胁: 检测到" + c.path() + "盘中存在Autorun威胁！是否处理？ -> OK",
-                "Label7: 正在清除" + ca + "，请稍候......",
-                "wait 1s",
-                "Label7 colour green",
-                "Label7: 成功清除" + ca + "!",
-                "box[64] 提示: " + ca + "处理成功！ -> OK",
-                "Label7 colour green",
-                "Label7: 正在扫描" + d.path() + "盘，请稍候......",
-                "wait 1s",
-                "Label7 colour darkred",
-                "Label7: 检测到" + da + "存在威胁，等待处理....",
-                "box[1] 威胁: 检测到" + d.path() + "盘中存在Autorun威胁！是否处理？ -> Cancel",
-                "Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！",
-            },
-            scanEnd));
+    EXPECT_EQ(h.lines(), cat({scanStart,
+                              scanning(c),
+                              threatFound(c, "OK"),
+                              {
+                                  "Label7: 正在清除" + ca + "，请稍候......",
+                                  "wait 1s",
+                                  "Label7 colour green",
+                                  "Label7: 成功清除" + ca + "!",
+                                  "box[64] 提示: " + ca + "处理成功！ -> OK",
+                              },
+                              scanning(d),
+                              threatFound(d, "Cancel"),
+                              {"Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！"},
+                              diskScanEnd}));
     EXPECT_FALSE(exists(c / "AUTORUN.INF"));
     EXPECT_TRUE(exists(da));
     EXPECT_EQ(h.view.foreColor(Ctl::Label7), colors::darkRed);
@@ -107,18 +95,15 @@ TEST_F(DiskScan, RefusedDeletionIsReportedAndTheScanGoesOn) {
     run();
     const std::string ca = c / "autorun.inf";
     const Lines tail = h.transcript.since(8);
-    EXPECT_EQ(tail, concat(
-                        {
-                            "Label7: 正在清除" + ca + "，请稍候......",
-                            "wait 1s",
-                            "Label7: " + ca + "处理失败！",
-                            "box[48] 提示: " + ca + "处理失败！ -> OK",
-                            "Label7 colour green",
-                            "Label7: 正在扫描" + d.path() + "盘，请稍候......",
-                            "wait 1s",
-                            "Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！",
-                        },
-                        scanEnd));
+    EXPECT_EQ(tail, cat({{
+                             "Label7: 正在清除" + ca + "，请稍候......",
+                             "wait 1s",
+                             "Label7: " + ca + "处理失败！",
+                             "box[48] 提示: " + ca + "处理失败！ -> OK",
+                         },
+                         scanning(d),
+                         {"Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！"},
+                         diskScanEnd}));
     EXPECT_TRUE(exists(ca));
 }
 

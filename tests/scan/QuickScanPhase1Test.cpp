@@ -65,20 +65,8 @@ TEST(QuickScanPhase1, DisguisedExecutableRemovedWithoutQuestion) {
         makeDir(h.stick / "Photos");
         writeFile(h.stick / exeName, "MZ");
         const std::string p = h.D + "/Photos";
-        EXPECT_EQ(h.quickScan(), cat({engineStart,
-                                      folderScanned(h.D),
-                                      {
-                                          "Label7 colour darkred",
-                                          "Label7: 发现伪装文件夹病毒" + p + ".exe，正在处理......",
-                                          "wait 2s",
-                                          "Label7 colour green",
-                                          "Label7: 伪装文件夹病毒" + p + ".exe处理成功！",
-                                          "wait 2s",
-                                      },
-                                      phase2Start(h.D),
-                                      phase2Clean,
-                                      phase3Start,
-                                      phase3Clean}));
+        EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), disguisedRemoved(p),
+                                      phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
         EXPECT_FALSE(exists(h.stick / exeName));
         EXPECT_TRUE(exists(h.stick / "Photos"));
     }
@@ -105,11 +93,7 @@ TEST(QuickScanPhase1, DisguisedExecutableRefused) {
                                   phase2Start(h.D),
                                   phase2Clean,
                                   phase3Start,
-                                  {
-                                      "Label7 colour darkred",
-                                      "Label7: 发现可疑文件" + p + ".exe，等待处理......",
-                                      "box[4] 提示: 发现可疑文件" + p + ".exe，是否删除? -> No",
-                                  }}));
+                                  suspiciousKept(p + ".exe")}));
     EXPECT_TRUE(exists(h.stick / "Setup.exe"));
 }
 
@@ -133,17 +117,7 @@ TEST(QuickScanPhase1, AbnormalFolders) {
         setAttr(h.stick / c.name, c.written);
         const std::uint32_t before = getAttr(h.stick / c.name);
         const std::string p = h.D + "/" + c.name;
-        Lines found;
-        if (c.reported) {
-            found = {
-                "Label7 colour darkred",
-                "Label7: 发现异常文件夹：" + p + "，正在处理......",
-                "wait 2s",
-                "Label7 colour green",
-                "Label7: 异常文件夹：" + p + "处理成功！",
-                "wait 2s",
-            };
-        }
+        const Lines found = c.reported ? abnormalRepaired(p) : Lines{};
         EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), found, phase1Clean,
                                       phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
         EXPECT_EQ(getAttr(h.stick / c.name), c.reported ? 16u : before);
@@ -191,26 +165,9 @@ TEST(QuickScanPhase1, DisguisedAndAbnormalInOnePass) {
     setAttr(h.stick / "Photos", 18);
     writeFile(h.stick / "Photos.exe", "MZ");
     const std::string p = h.D + "/Photos";
-    EXPECT_EQ(h.quickScan(), cat({engineStart,
-                                  folderScanned(h.D),
-                                  {
-                                      "Label7 colour darkred",
-                                      "Label7: 发现伪装文件夹病毒" + p + ".exe，正在处理......",
-                                      "wait 2s",
-                                      "Label7 colour green",
-                                      "Label7: 伪装文件夹病毒" + p + ".exe处理成功！",
-                                      "wait 2s",
-                                      "Label7 colour darkred",
-                                      "Label7: 发现异常文件夹：" + p + "，正在处理......",
-                                      "wait 2s",
-                                      "Label7 colour green",
-                                      "Label7: 异常文件夹：" + p + "处理成功！",
-                                      "wait 2s",
-                                  },
-                                  phase2Start(h.D),
-                                  phase2Clean,
-                                  phase3Start,
-                                  phase3Clean}));
+    EXPECT_EQ(h.quickScan(),
+              cat({engineStart, folderScanned(h.D), disguisedRemoved(p), abnormalRepaired(p),
+                   phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
     EXPECT_EQ(getAttr(h.stick / "Photos"), 16u);
 }
 

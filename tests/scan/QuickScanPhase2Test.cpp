@@ -2,20 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tw::test {
 namespace {
 
 constexpr std::uint64_t twoMegabytes = 2 * 1024 * 1024;
 
-Lines targetRemoved(const std::string& t) {
+// A plain target of autorun.inf, t as written there: the user is asked.
+Lines plainTargetAsked(const std::string& t, const std::string& answer) {
     return {
         "Label7 colour darkred",
-        "Label7: 检测到AUTO类病毒" + t + "，正在处理......",
-        "wait 2s",
-        "wait 1s",
-        "Label7 colour green",
-        "Label7: 已成功清除威胁！",
-        "wait 2s",
+        "Label7: 检测到" + t + "存在严重威胁，等待处理......",
+        "box[4] 提示: 文件" + t + "存在严重威胁，是否清理? -> " + answer,
     };
 }
 
@@ -78,10 +77,8 @@ TEST(QuickScanPhase2, PlainTargetRemovedOnYes) {
                                   phase1Clean,
                                   phase2Start(h.D),
                                   autorunRead,
+                                  plainTargetAsked("setup.exe", "Yes"),
                                   {
-                                      "Label7 colour darkred",
-                                      "Label7: 检测到setup.exe存在严重威胁，等待处理......",
-                                      "box[4] 提示: 文件setup.exe存在严重威胁，是否清理? -> Yes",
                                       "wait 1s",
                                       "Label7 colour green",
                                       "Label7: 已成功清除威胁！",
@@ -105,19 +102,11 @@ TEST(QuickScanPhase2, PlainTargetKeptOnNo) {
                    phase1Clean,
                    phase2Start(h.D),
                    autorunRead,
-                   {
-                       "Label7 colour darkred",
-                       "Label7: 检测到setup.exe存在严重威胁，等待处理......",
-                       "box[4] 提示: 文件setup.exe存在严重威胁，是否清理? -> No",
-                       "box[64] 提示: 文件setup.exe存在严重威胁，但您已放弃清除！ -> OK",
-                   },
+                   plainTargetAsked("setup.exe", "No"),
+                   {"box[64] 提示: 文件setup.exe存在严重威胁，但您已放弃清除！ -> OK"},
                    autorunCleaned(h.D),
                    phase3Start,
-                   {
-                       "Label7 colour darkred",
-                       "Label7: 发现可疑文件" + p + "，等待处理......",
-                       "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> No",
-                   }}));
+                   suspiciousKept(p)}));
     EXPECT_TRUE(exists(h.stick / "setup.exe"));
     EXPECT_FALSE(exists(h.stick / "autorun.inf"));
 }
@@ -159,20 +148,21 @@ TEST(QuickScanPhase2, LastOfTwoOpenLinesDecides) {
 
 // Read-only, upper-case, or unreadable: autorun.inf is deleted in every case.
 TEST(QuickScanPhase2, AutorunFileDeletedWhateverItIs) {
-    {
+    struct Case {
+        const char* name;
+        std::optional<std::uint32_t> attributes;
+    };
+    const Case cases[] = {{"autorun.inf", 33}, {"AUTORUN.INF", std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ScanHarness h;
-        writeFile(h.stick / "autorun.inf", "[autorun]\r\n");
-        setAttr(h.stick / "autorun.inf", 33);
+        writeFile(h.stick / c.name, "[autorun]\r\n");
+        if (c.attributes) {
+            setAttr(h.stick / c.name, *c.attributes);
+        }
         EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
                                       autorunCleaned(h.D), phase3Start, phase3Clean}));
-        EXPECT_FALSE(exists(h.stick / "autorun.inf"));
-    }
-    {
-        ScanHarness h;
-        writeFile(h.stick / "AUTORUN.INF", "[autorun]\r\n");
-        EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
-                                      autorunCleaned(h.D), phase3Start, phase3Clean}));
-        EXPECT_FALSE(exists(h.stick / "AUTORUN.INF"));
+        EXPECT_FALSE(exists(h.stick / c.name));
     }
     {
         ScanHarness h;
@@ -184,18 +174,8 @@ TEST(QuickScanPhase2, AutorunFileDeletedWhateverItIs) {
         };
         const std::string p = h.D + "/virus.exe";
         // Unread, so no target: the marked file falls to phase 3.
-        EXPECT_EQ(h.quickScan(), cat({engineStart,
-                                      phase1Clean,
-                                      phase2Start(h.D),
-                                      autorunRead,
-                                      autorunCleaned(h.D),
-                                      phase3Start,
-                                      {
-                                          "Label7: 发现病毒" + p + "，正在处理......",
-                                          "wait 2s",
-                                          "Label7: 威胁" + p + "已成功清除！",
-                                          "wait 2s",
-                                      }}));
+        EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
+                                      autorunCleaned(h.D), phase3Start, virusRemoved(p)}));
         EXPECT_FALSE(exists(h.stick / "autorun.inf"));
     }
 }

@@ -14,19 +14,11 @@ Lines phase3Lines(Outcome outcome, const std::string& p) {
     case Outcome::leftAlone:
         return phase3Clean;
     case Outcome::ruleA:
-        return {"Label7: 发现病毒" + p + "，正在处理......", "wait 2s",
-                "Label7: 威胁" + p + "已成功清除！", "wait 2s"};
+        return virusRemoved(p);
     case Outcome::askedYes:
-        return {"Label7 colour darkred",
-                "Label7: 发现可疑文件" + p + "，等待处理......",
-                "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> Yes",
-                "wait 1s",
-                "Label7 colour green",
-                "Label7: 可疑文件已成功清除!",
-                "wait 3s"};
+        return suspiciousRemoved(p);
     case Outcome::askedNo:
-        return {"Label7 colour darkred", "Label7: 发现可疑文件" + p + "，等待处理......",
-                "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> No"};
+        return suspiciousKept(p);
     }
     return {};
 }
@@ -125,7 +117,7 @@ TEST(QuickScanPhase3, UnreadableFilesPassedOver) {
             EXPECT_NE(called, "deleteFile");
             return called == op;
         };
-        EXPECT_EQ(h.quickScan(), cat({upToPhase3(h.D), phase3Clean}));
+        EXPECT_EQ(h.quickScan(), cleanScan(h.D));
         EXPECT_TRUE(exists(h.stick / "desktop.ini"));
     }
 }

@@ -3,19 +3,9 @@
 #include "scan/ModQuickScan.h"
 #include "support/Harness.h"
 
-#include <initializer_list>
 #include <string>
 
 namespace tw::test {
-
-// Joins blocks of expected lines into one transcript.
-inline Lines cat(std::initializer_list<Lines> blocks) {
-    Lines all;
-    for (const Lines& block : blocks) {
-        all.insert(all.end(), block.begin(), block.end());
-    }
-    return all;
-}
 
 // A harness that runs the quick scan over its stick and returns the scan's transcript.
 struct ScanHarness : Harness {
@@ -65,6 +55,67 @@ inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发�
 // A root without folders, up to the first file of phase 3.
 inline Lines upToPhase3(const std::string& d) {
     return cat({engineStart, phase1Clean, phase2Start(d), phase2Clean, phase3Start});
+}
+// A root without folders and without findings, to the end.
+inline Lines cleanScan(const std::string& d) {
+    return cat({upToPhase3(d), phase3Clean});
+}
+
+// Findings, by the path p they name (the folder's path for a disguised executable).
+// Phase 1: the executable beside a folder of its name, removed without a question.
+inline Lines disguisedRemoved(const std::string& p) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 发现伪装文件夹病毒" + p + ".exe，正在处理......",
+        "wait 2s",
+        "Label7 colour green",
+        "Label7: 伪装文件夹病毒" + p + ".exe处理成功！",
+        "wait 2s",
+    };
+}
+// Phase 1: a folder's attributes put back to 16.
+inline Lines abnormalRepaired(const std::string& p) {
+    return {
+        "Label7 colour darkred", "Label7: 发现异常文件夹：" + p + "，正在处理......", "wait 2s",
+        "Label7 colour green",   "Label7: 异常文件夹：" + p + "处理成功！",           "wait 2s",
+    };
+}
+// Phase 2: a marked target of autorun.inf, removed without a question; t as written there.
+inline Lines targetRemoved(const std::string& t) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 检测到AUTO类病毒" + t + "，正在处理......",
+        "wait 2s",
+        "wait 1s",
+        "Label7 colour green",
+        "Label7: 已成功清除威胁！",
+        "wait 2s",
+    };
+}
+// Phase 3: a small marked file, removed without a question.
+inline Lines virusRemoved(const std::string& p) {
+    return {"Label7: 发现病毒" + p + "，正在处理......", "wait 2s",
+            "Label7: 威胁" + p + "已成功清除！", "wait 2s"};
+}
+// Phase 3: a small plain executable or script, asked about and removed on Yes...
+inline Lines suspiciousRemoved(const std::string& p) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 发现可疑文件" + p + "，等待处理......",
+        "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> Yes",
+        "wait 1s",
+        "Label7 colour green",
+        "Label7: 可疑文件已成功清除!",
+        "wait 3s",
+    };
+}
+// ...or kept on No.
+inline Lines suspiciousKept(const std::string& p) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 发现可疑文件" + p + "，等待处理......",
+        "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> No",
+    };
 }
 
 } // namespace tw::test

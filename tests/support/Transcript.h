@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,14 @@ private:
 };
 
 using Lines = std::vector<std::string>;
+
+// Joins blocks of expected lines into one transcript.
+inline Lines cat(std::initializer_list<Lines> blocks) {
+    Lines all;
+    for (const Lines& block : blocks) {
+        all.insert(all.end(), block.begin(), block.end());
+    }
+    return all;
+}
 
 } // namespace tw::test

@@ -1,5 +1,6 @@
 #include "system/SystemImmunization.h"
 
+#include "support/Fragments.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,18 @@ namespace {
 using std::chrono::milliseconds;
 
 const std::string pollText = "Label7: 正在关闭系统自动播放功能，请稍候......";
+
+// The question answered Yes, and the first text after it.
+const Lines confirmed = {
+    "Timer2 off",
+    "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
+    "Label7: 准备执行系统Auto病毒免疫，请稍候......",
+};
+const Lines finished = {
+    "Label7: 系统免疫操作结束！",
+    "box[64] 提示: 免疫操作结束！ -> OK",
+    "Timer2 on",
+};
 
 // Folds each run of "middle text, wait 100ms" into one line, so that a long wait stays
 // readable: "15 × poll".
@@ -65,12 +78,9 @@ TEST(SystemImmunization, CompanionAbsentWritesOnlyTheStatusAndStartsTheMonitor) 
     Harness h;
     h.form().Label_Click(Ctl::Label4);
     h.clock.idle(milliseconds(3000));
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Label7: 找不到" + h.program.path() + "/systemset.dll无法完成操作！",
-                             "Timer2 on",
-                             "Label7 colour green",
-                             "Label7: 检测到 " + h.stick.path() + "盘已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), cat({{"Label7: 找不到" + h.program.path() + "/systemset.dll无法完成操作！",
+                               "Timer2 on"},
+                              stickConnected(h.stick.path())}));
     EXPECT_EQ(entriesIn(h.temp.path()), 0u);
 }
 
@@ -91,16 +101,7 @@ TEST(SystemImmunization, ScriptDoneWithinTheFirstWaitSkipsTheMiddleText) {
     SystemSetRun run(milliseconds(1500));
     run.h.view.answer({mb::yes});
     run.click();
-    EXPECT_EQ(run.h.lines(), (Lines{
-                                 "Timer2 off",
-                                 "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-                                 "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-                                 "start " + run.copy(),
-                                 "wait 2s",
-                                 "Label7: 系统免疫操作结束！",
-                                 "box[64] 提示: 免疫操作结束！ -> OK",
-                                 "Timer2 on",
-                             }));
+    EXPECT_EQ(run.h.lines(), cat({confirmed, {"start " + run.copy(), "wait 2s"}, finished}));
     EXPECT_EQ(run.startedWith, "companion v2");
     EXPECT_TRUE(run.h.view.timer2());
 }
@@ -112,17 +113,12 @@ TEST(SystemImmunization, SlowScriptShowsTheMiddleTextUntilItsCopyIsGone) {
     run.h.clock.schedule(milliseconds(2550), [&run] { run.click(); });
     run.click();
     EXPECT_EQ(squeezePolls(run.h.lines()),
-              (Lines{
-                  "Timer2 off",
-                  "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-                  "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-                  "start " + run.copy(),
-                  "wait 2s",
-                  "15 × poll", // tests at 2.0 s to 3.4 s after the start find the copy
-                  "Label7: 系统免疫操作结束！",
-                  "box[64] 提示: 免疫操作结束！ -> OK",
-                  "Timer2 on",
-              }));
+              cat({confirmed,
+                   {
+                       "start " + run.copy(), "wait 2s",
+                       "15 × poll", // tests at 2.0 s to 3.4 s after the start find the copy
+                   },
+                   finished}));
     EXPECT_EQ(run.h.clock.now(), milliseconds(3500));
 }
 
@@ -131,18 +127,16 @@ TEST(SystemImmunization, ScriptThatNeverRemovesItsCopyTimesOutAfterAMinute) {
     run.h.view.answer({mb::yes});
     run.click();
     EXPECT_EQ(squeezePolls(run.h.lines()),
-              (Lines{
-                  "Timer2 off",
-                  "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-                  "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-                  "start " + run.copy(),
-                  "wait 2s",
-                  "600 × poll",
-                  "Label7 colour darkred",
-                  "Label7: 系统免疫操作超时，请稍后重试！",
-                  "box[48] 警告: 系统免疫操作超时，请稍后重试！ -> OK",
-                  "Timer2 on",
-              }));
+              cat({confirmed,
+                   {
+                       "start " + run.copy(),
+                       "wait 2s",
+                       "600 × poll",
+                       "Label7 colour darkred",
+                       "Label7: 系统免疫操作超时，请稍后重试！",
+                       "box[48] 警告: 系统免疫操作超时，请稍后重试！ -> OK",
+                       "Timer2 on",
+                   }}));
     EXPECT_EQ(run.h.clock.now(), milliseconds(62000));
     // The copy is the script's to remove, even now.
     EXPECT_TRUE(exists(run.copy()));
@@ -172,27 +166,14 @@ TEST(SystemImmunization, FailedCopyOrStartIsReportedNotWaitedOn) {
         };
         run.h.view.answer({mb::yes});
         run.click();
-        Lines expected = {
-            "Timer2 off",
-            "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-            "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-        };
-        expected.insert(expected.end(), failure.begin(), failure.end());
-        EXPECT_EQ(run.h.lines(), expected);
+        EXPECT_EQ(run.h.lines(), cat({confirmed, failure}));
     }
     {
         SystemSetRun run(std::nullopt);
         run.h.host.startSucceeds = false;
         run.h.view.answer({mb::yes});
         run.click();
-        Lines expected = {
-            "Timer2 off",
-            "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-            "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-            "start " + run.copy(),
-        };
-        expected.insert(expected.end(), failure.begin(), failure.end());
-        EXPECT_EQ(run.h.lines(), expected);
+        EXPECT_EQ(run.h.lines(), cat({confirmed, {"start " + run.copy()}, failure}));
     }
 }
 
@@ -205,35 +186,27 @@ TEST(SystemImmunization, DuringTheStartupDiskScanItStartsTheMonitorEarly) {
     // Inside the scan's first wait (1 s to 3 s).
     h.clock.schedule(milliseconds(1500), [&run] { run.click(); });
     h.form().Timer1_Timer();
-    EXPECT_EQ(h.lines(), (Lines{
-                             "Timer1 off",
-                             "Label5: √Tarnwick完整性良好",
-                             "Label5 colour green",
-                             "wait 1s",
-                             "show Label7",
-                             "Label7: 准备扫描本地硬盘，请稍候......",
-                             "wait 2s",
-                             "Timer2 off",
-                             "box[4] 提示: 操作将关闭系统自动播放功能，继续吗？ -> Yes",
-                             "Label7: 准备执行系统Auto病毒免疫，请稍候......",
-                             "start " + run.copy(),
-                             "wait 2s",
-                             "Label7: 系统免疫操作结束！",
-                             "box[64] 提示: 免疫操作结束！ -> OK",
-                             "Timer2 on",
-                             "Label7 colour green",
-                             "Label7: 正在扫描" + disk.path() + "盘，请稍候......",
-                             "wait 1s",
-                             "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
-                             "Timer2 on",
-                             "enable Label2",
-                             "enable Label3",
-                             "enable Label6",
-                             "wait 2s",
-                             // the monitor's first tick, 3 s after system immunization ended
-                             "Label7 colour green",
-                             "Label7: 检测到 " + h.stick.path() + "盘已连接！",
-                         }));
+    EXPECT_EQ(h.lines(), cat({{
+                                  "Timer1 off",
+                                  "Label5: √Tarnwick完整性良好",
+                                  "Label5 colour green",
+                                  "wait 1s",
+                                  "show Label7",
+                                  "Label7: 准备扫描本地硬盘，请稍候......",
+                                  "wait 2s",
+                              },
+                              confirmed,
+                              {"start " + run.copy(), "wait 2s"},
+                              finished,
+                              {
+                                  "Label7 colour green",
+                                  "Label7: 正在扫描" + disk.path() + "盘，请稍候......",
+                                  "wait 1s",
+                                  "Label7: 硬盘扫描完成，没有检测到Auto威胁！",
+                              },
+                              diskScanEnd,
+                              // the monitor's first tick, 3 s after system immunization ended
+                              stickConnected(h.stick.path())}));
     EXPECT_TRUE(h.view.timer2());
 }
 

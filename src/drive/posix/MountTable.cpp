@@ -1,9 +1,10 @@
 #include "drive/posix/MountTable.h"
 
+#include "drive/posix/PosixIo.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <map>
 
 #include <dirent.h>
@@ -77,16 +78,6 @@ std::string parentFolder(const std::string& path) {
 std::string baseName(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        return std::nullopt;
-    }
-    std::string result = real;
-    std::free(real);
-    return result;
 }
 
 bool exists(const std::string& path) {

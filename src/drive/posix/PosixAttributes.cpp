@@ -1,11 +1,11 @@
 #include "drive/posix/PosixAttributes.h"
 
 #include "drive/FileSystem.h"
+#include "drive/posix/PosixIo.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include <fcntl.h>
@@ -29,22 +29,6 @@ constexpr std::uint32_t ntfsNormal = 0x80;
 bool unsupported(int error) {
     return error == ENOTSUP || error == ENOTTY || error == ENOSYS;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // An fd for the FAT ioctls; never through a link.
 int openForIoctl(const std::string& path, const struct stat& st) {
@@ -105,6 +89,19 @@ unsigned long magicOf(const std::string& path) {
         return 0;
     }
     return static_cast<unsigned long>(sf.f_type);
+}
+
+// Where an entry's attribute word lives, with the NTFS word where the file system may be
+// NTFS.
+struct Placement {
+    AttributeStore store;
+    std::optional<NtfsValue> ntfs;
+};
+
+Placement placementOf(const std::string& path) {
+    const unsigned long magic = magicOf(path);
+    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+    return {attributeStoreFor(magic, ntfs.has_value()), ntfs};
 }
 
 std::optional<std::string> readXattr(const std::string& path, const char* name) {
@@ -244,9 +241,8 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
 
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
-    const unsigned long magic = magicOf(path);
-    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
-    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    const auto [store, ntfs] = placementOf(path);
+    switch (store) {
     case AttributeStore::fatIoctl: {
         const Fd fd(openForIoctl(path, st));
         if (fd.get() < 0) {
@@ -271,9 +267,8 @@ std::optional<std::uint32_t> readAttributes(const std::string& path, const struc
 }
 
 bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value) {
-    const unsigned long magic = magicOf(path);
-    const auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
-    switch (attributeStoreFor(magic, ntfs.has_value())) {
+    const auto [store, ntfs] = placementOf(path);
+    switch (store) {
     case AttributeStore::fatIoctl: {
         const Fd fd(openForIoctl(path, st));
         if (fd.get() < 0) {

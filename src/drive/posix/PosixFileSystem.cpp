@@ -2,6 +2,7 @@
 
 #include "drive/posix/MountTable.h"
 #include "drive/posix/PosixAttributes.h"
+#include "drive/posix/PosixIo.h"
 #include "drive/posix/TextLineReader.h"
 
 #include <algorithm>
@@ -77,27 +78,6 @@ std::optional<std::string> matchInFolder(const std::string& folder, const std::s
     ::closedir(dir);
     return match;
 }
-
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : m_fd(fd) {}
-    ~FdCloser() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -338,12 +318,11 @@ std::string PosixFileSystem::fileSystemName(const Drive& drive) {
         return posix::fileSystemNameOf(mounted->mount, mounted->block, m_source.roots);
     }
     // A declared drive: the file system its folder lies on.
-    char* real = ::realpath(drive.path.c_str(), nullptr);
-    if (real == nullptr) {
+    const auto real = posix::realPath(drive.path);
+    if (!real) {
         return {};
     }
-    const std::string folder = real;
-    std::free(real);
+    const std::string& folder = *real;
     const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt;
     if (!text) {
         return {};
@@ -507,10 +486,8 @@ namespace {
 // The attribute calls never follow links: a drive root given as one goes by its target.
 std::string attributeTarget(bool driveRoot, const std::string& path) {
     if (driveRoot) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string result = real;
-            std::free(real);
-            return result;
+        if (auto real = posix::realPath(path)) {
+            return std::move(*real);
         }
     }
     return path;
@@ -573,12 +550,12 @@ bool PosixFileSystem::copyFile(const std::string& source, const std::string& des
             return false;
         }
     }
-    FdCloser in(::open(from->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    posix::Fd in(::open(from->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (in.get() < 0) {
         return false;
     }
-    FdCloser out(::open(to->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                        st.st_mode & 0777));
+    posix::Fd out(::open(to->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                         st.st_mode & 0777));
     if (out.get() < 0) {
         return false;
     }
@@ -633,7 +610,7 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
     if (!where) {
         return false;
     }
-    FdCloser out(
+    posix::Fd out(
         ::open(where->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (out.get() < 0) {
         return false;
@@ -655,17 +632,8 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
     if (target.empty() || target.find('\0') != std::string::npos) {
         return std::nullopt;
     }
-    const auto realPathOf = [](const std::string& path) -> std::optional<std::string> {
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (real == nullptr) {
-            return std::nullopt;
-        }
-        std::string result = real;
-        std::free(real);
-        return result;
-    };
     const auto root = lookup(driveRoot);
-    const auto realRoot = root ? realPathOf(*root) : std::nullopt;
+    const auto realRoot = root ? posix::realPath(*root) : std::nullopt;
     struct stat rootStat {};
     if (!realRoot || ::stat(realRoot->c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
         return std::nullopt;
@@ -693,12 +661,12 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
     }
     const std::string name = nameOf(*found);
     if (name.empty() || name == "." || name == "..") {
-        const auto real = realPathOf(*found);
+        const auto real = posix::realPath(*found);
         return real && onDrive(*real) ? real : std::nullopt;
     }
     // The folders on the way may be links within the drive; the entry itself is never
     // followed, but a link leading off the drive (or nowhere) is not taken for a file on it.
-    const auto realParent = realPathOf(parentOf(*found));
+    const auto realParent = posix::realPath(parentOf(*found));
     if (!realParent || !onDrive(*realParent)) {
         return std::nullopt;
     }
@@ -708,7 +676,7 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
         return std::nullopt;
     }
     if (S_ISLNK(st.st_mode)) {
-        const auto destination = realPathOf(path);
+        const auto destination = posix::realPath(path);
         if (!destination || !onDrive(*destination)) {
             return std::nullopt;
         }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tw::posix {
+
+// Owns a file descriptor (negative: none) and closes it when it goes.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd();
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    [[nodiscard]] int get() const { return m_fd; }
+    // Gives the descriptor up, for a caller that must see the result of close().
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// The path with every link, "." and ".." resolved; nothing when it cannot be resolved.
+std::optional<std::string> realPath(const std::string& path);
+
+} // namespace tw::posix

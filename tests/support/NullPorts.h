@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/Host.h"
+#include "app/MainView.h"
+#include "drive/Clock.h"
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace tw::test {
+
+// Ports that record nothing and never wait, for measuring the behaviour's own work.
+
+// Counts the captions written; declines every question, so a run changes nothing it asks
+// about.
+class NullView final : public MainView {
+public:
+    void setCaption(Ctl, const std::string&) override { ++captions; }
+    void setForeColor(Ctl, Color) override {}
+    void setVisible(Ctl, bool) override {}
+    void setEnabled(Ctl, bool) override {}
+    [[nodiscard]] bool isEnabled(Ctl) const override { return true; }
+    [[nodiscard]] bool optionValue(int) const override { return false; }
+    void setTimer1(bool) override {}
+    void setTimer2(bool) override {}
+    int msgBox(const std::string&, int, const std::string&) override { return mb::no; }
+    void showAbout() override {}
+
+    std::size_t captions = 0;
+};
+
+// Starts nothing.
+class NullHost final : public Host {
+public:
+    [[nodiscard]] std::string tempFolder() const override { return "/tmp"; }
+    [[nodiscard]] std::string programFolder() const override { return "/tmp"; }
+    [[nodiscard]] std::string programName() const override { return "tarnwick"; }
+    bool startScript(const std::string&) override { return false; }
+    void openUrl(const std::string&) override {}
+    [[nodiscard]] bool previousInstance() override { return false; }
+    void endProgram() override {}
+};
+
+// Every wait returns at once.
+class NoWait final : public Clock {
+public:
+    void wait(std::chrono::milliseconds) override {}
+};
+
+} // namespace tw::test
