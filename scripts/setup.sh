@@ -13,7 +13,7 @@ packages=(
   xvfb xauth xdg-utils
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(imagemagick at-spi2-core python3-pyatspi dbus-x11 libglib2.0-bin gsettings-desktop-schemas)
+  packages+=(at-spi2-core python3-pyatspi dbus-x11 libglib2.0-bin gsettings-desktop-schemas)
 fi
 
 missing=()
@@ -24,7 +24,14 @@ done
 
 echo "Installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "These packages are missing: ${missing[*]}" >&2
+    echo "Run this again as root, or install sudo, to install them." >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
