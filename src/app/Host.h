@@ -16,10 +16,14 @@ public:
     // The running program's file name without its extension.
     [[nodiscard]] virtual std::string programName() const = 0;
 
-    // Starts a script file with no window and without waiting for it. The path is passed
-    // as one argument (quoted where the platform builds a command line). False when the
-    // start itself failed.
+    // Starts the companion's working copy (a shell script on Linux) with no window and
+    // without waiting for it. The path is passed as one argument (quoted where the platform
+    // builds a command line). False when the start itself failed.
     virtual bool startScript(const std::string& path) = 0;
+    // Starts a Windows batch file through the command interpreter, hidden and without
+    // waiting, its full path quoted. False when the start failed or the platform has no
+    // interpreter for batch files.
+    virtual bool startBatchFile(const std::string& path) = 0;
     // Opens a web address in the user's browser, detached, without a console window.
     virtual void openUrl(const std::string& url) = 0;
 

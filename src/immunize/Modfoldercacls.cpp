@@ -9,7 +9,7 @@ void Modfoldercacls(Ports& ports, const std::string& target) {
                                  {"@echo off", "echo y|cacls.exe " + target + " /p everyone:n"})) {
         return;
     }
-    ports.host.startScript(batch);
+    ports.host.startBatchFile(batch);
 }
 
 } // namespace tw

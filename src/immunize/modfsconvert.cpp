@@ -11,9 +11,9 @@ void modfsconvert(Ports& ports, const std::string& drivePath) {
         return;
     }
     Delay(ports.clock, 2);
-    // The host passes the path as one argument, so a temporary folder with spaces cannot
-    // make it start some other program.
-    ports.host.startScript(batch);
+    // The host quotes the path, so a temporary folder with spaces cannot make it start
+    // some other program.
+    ports.host.startBatchFile(batch);
 }
 
 } // namespace tw

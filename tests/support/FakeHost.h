@@ -24,6 +24,14 @@ public:
         }
         return startSucceeds;
     }
+    // The same line as a script: the transcripts name the file, not how it is run.
+    bool startBatchFile(const std::string& path) override {
+        m_transcript.add("start " + path);
+        if (onStart) {
+            onStart(path);
+        }
+        return batchStartSucceeds;
+    }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
     void endProgram() override { m_transcript.add("end"); }
@@ -31,7 +39,8 @@ public:
     std::string name = "tarnwick";
     bool otherCopyRunning = false;
     bool startSucceeds = true;
-    // Runs when a script is started (a test's stand-in for the script).
+    bool batchStartSucceeds = true;
+    // Runs when a script or batch file is started (a test's stand-in for it).
     std::function<void(const std::string&)> onStart;
 
 private:

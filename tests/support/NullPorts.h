@@ -37,6 +37,7 @@ public:
     [[nodiscard]] std::string programFolder() const override { return "/tmp"; }
     [[nodiscard]] std::string programName() const override { return "tarnwick"; }
     bool startScript(const std::string&) override { return false; }
+    bool startBatchFile(const std::string&) override { return false; }
     void openUrl(const std::string&) override {}
     [[nodiscard]] bool previousInstance() override { return false; }
     void endProgram() override {}

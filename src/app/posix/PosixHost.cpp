@@ -1,14 +1,15 @@
 #include "app/posix/PosixHost.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tw {
 
@@ -56,9 +57,19 @@ bool startDetached(const std::string& program, const std::string& argument) {
         return false;
     }
     if (child == 0) {
+        // Either child writes errno to the pipe when it fails; a successful exec closes it.
+        const auto fail = [&ready] {
+            const int error = errno;
+            (void)!::write(ready[1], &error, sizeof error);
+            ::_exit(127);
+        };
         // Double fork: the grandchild is nobody's zombie and has no terminal.
         ::setsid();
-        if (::fork() != 0) {
+        const pid_t grandchild = ::fork();
+        if (grandchild < 0) {
+            fail();
+        }
+        if (grandchild > 0) {
             ::_exit(0);
         }
         const int null = ::open("/dev/null", O_RDWR);
@@ -69,20 +80,23 @@ bool startDetached(const std::string& program, const std::string& argument) {
         }
         const char* argv[] = {program.c_str(), argument.c_str(), nullptr};
         ::execvp(program.c_str(), const_cast<char* const*>(argv));
-        const int error = errno;
-        (void)!::write(ready[1], &error, sizeof error);
-        ::_exit(127);
+        fail();
     }
     ::close(ready[1]);
     int status = 0;
-    ::waitpid(child, &status, 0);
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
     int error = 0;
     ssize_t n = 0;
     do {
         n = ::read(ready[0], &error, sizeof error);
     } while (n < 0 && errno == EINTR);
     ::close(ready[0]);
-    return n == 0; // the pipe closed on a successful exec
+    // Where SIGCHLD is ignored the kernel reaps the child itself and only the pipe tells.
+    const bool childFailed = waited == child && !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return n == 0 && !childFailed; // the pipe closed on a successful exec
 }
 
 bool PosixHost::startScript(const std::string& path) {
@@ -90,6 +104,13 @@ bool PosixHost::startScript(const std::string& path) {
         return false;
     }
     return startDetached("/bin/sh", path);
+}
+
+// Linux has no interpreter for Windows batch files, and the shell must never read one:
+// their lines hold the drive path unquoted, and here that path is a mount point named
+// after the volume label, which anyone who formats a stick chooses.
+bool PosixHost::startBatchFile(const std::string&) {
+    return false;
 }
 
 void PosixHost::openUrl(const std::string& url) {
@@ -102,6 +123,14 @@ bool PosixHost::previousInstance() {
     const std::string lockPath = folder + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
     if (m_lockFd < 0) {
         m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        // In a shared temporary folder another user can create the file first and hold
+        // a lock on it: only our own regular file speaks for a copy of ours.
+        struct stat info {};
+        if (m_lockFd >= 0 && (::fstat(m_lockFd, &info) != 0 || !S_ISREG(info.st_mode) ||
+                              info.st_uid != ::getuid())) {
+            ::close(m_lockFd);
+            m_lockFd = -1;
+        }
     }
     if (m_lockFd < 0) {
         return false; // cannot tell; let this copy run

@@ -18,6 +18,7 @@ public:
     [[nodiscard]] std::string programFolder() const override { return m_folder; }
     [[nodiscard]] std::string programName() const override { return m_name; }
     bool startScript(const std::string& path) override;
+    bool startBatchFile(const std::string& path) override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
     void endProgram() override;
