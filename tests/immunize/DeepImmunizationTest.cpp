@@ -164,6 +164,21 @@ TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
     EXPECT_TRUE(exists(t + "/cacls.bat"));
 }
 
+TEST(DeepImmunization, AReadOnlyConversionLeftoverIsDeletedTheLockScriptIsNot) {
+    Harness h;
+    const std::string d = h.stick.path();
+    const std::string t = h.temp.path();
+    h.faulty.fileSystemNameOverride = "NTFS";
+    writeFile(t + "/convert.bat", "left from an earlier run\r\n");
+    setAttr(t + "/convert.bat", attr::readOnly | attr::archive);
+    h.host.onStart = [](const std::string& path) { setAttr(path, attr::readOnly | attr::archive); };
+
+    EXPECT_EQ(click(h, Ctl::Label3), cat({opening(d), driveFound, building(d), locking(t),
+                                          succeeded("免疫操作已完成！"), monitorResumes}));
+    EXPECT_FALSE(exists(t + "/convert.bat"));
+    EXPECT_TRUE(exists(t + "/cacls.bat"));
+}
+
 TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
     Harness h;
     TempDir other{"other"};

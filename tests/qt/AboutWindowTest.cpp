@@ -103,6 +103,47 @@ TEST_F(AboutWindowTest, OneSharedInstanceInSteelBluePlacedFromTheMainWindow) {
     EXPECT_EQ(openAboutWindows(), 1);
 }
 
+TEST_F(AboutWindowTest, FontsAndTextColourAreTheMainWindowsStoredOnes) {
+    showAboutWindow(&main);
+    struct Expected {
+        const char* name;
+        const char* family;
+        int pixelSize; // points at 96 dpi
+        bool bold;
+    };
+    const Expected fonts[] = {
+        {"Label1", "宋体", 16, true},  {"Frame1", "华文行楷", 16, false},
+        {"Label4", "宋体", 12, false}, {"Label6", "宋体", 12, false},
+        {"Label5", "楷体", 12, true},
+    };
+    for (const Expected& e : fonts) {
+        SCOPED_TRACE(e.name);
+        const QFont font = child<QWidget>(e.name)->font();
+        EXPECT_EQ(font.family().toStdString(), e.family);
+        EXPECT_EQ(font.pixelSize(), e.pixelSize);
+        EXPECT_EQ(font.bold(), e.bold);
+    }
+
+    // System colour 0 is the scroll-bar colour, drawn as the main window draws it.
+    const QPalette original = QApplication::palette();
+    ASSERT_NE(original.color(QPalette::Midlight), original.color(QPalette::Button));
+    EXPECT_EQ(child<QLabel>("Label1")->palette().color(QPalette::WindowText),
+              original.color(QPalette::Midlight));
+    EXPECT_EQ(child<QGroupBox>("Frame1")->palette().color(QPalette::WindowText),
+              original.color(QPalette::Midlight));
+
+    // And it follows a new colour scheme, which reaches the windows through the event loop.
+    QPalette changed = original;
+    changed.setColor(QPalette::Midlight, QColor(10, 20, 30));
+    QApplication::setPalette(changed);
+    QLabel* label5 = child<QLabel>("Label5");
+    const auto label5Text = [label5] { return label5->palette().color(QPalette::WindowText); };
+    EXPECT_TRUE(runUntil([&] { return label5Text() == QColor(10, 20, 30); }))
+        << label5Text().name().toStdString();
+    QApplication::setPalette(original);
+    EXPECT_TRUE(runUntil([&] { return label5Text() == original.color(QPalette::Midlight); }));
+}
+
 TEST_F(AboutWindowTest, OnlyAClickOnTheBareSurfaceClosesIt) {
     showAboutWindow(&main);
     QWidget* window = aboutWindow();

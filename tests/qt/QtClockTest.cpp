@@ -1,5 +1,6 @@
 #include "app/qt/QtClock.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -37,6 +38,26 @@ TEST(QtClock, AWaitInsideAWaitEndsFirstAndTheOuterOneStillLastsItsTime) {
     seen.push_back("outer done");
     EXPECT_GE(elapsed.nsecsElapsed(), 50'000'000);
     EXPECT_EQ(seen, (std::vector<std::string>{"inner done", "outer done"}));
+}
+
+TEST(QtClock, OnceTheApplicationIsQuittingEveryWaitStillLastsItsTime) {
+    QtClock clock;
+    std::vector<qint64> waited;
+    QTimer::singleShot(0ms, [&] {
+        // Every event loop now returns at once, the nested ones of the waits too.
+        QCoreApplication::exit();
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer elapsed;
+            elapsed.start();
+            clock.wait(30ms);
+            waited.push_back(elapsed.nsecsElapsed());
+        }
+    });
+    QCoreApplication::exec();
+    ASSERT_EQ(waited.size(), 3U);
+    for (const qint64 ns : waited) {
+        EXPECT_GE(ns, 30'000'000);
+    }
 }
 
 TEST(QtClock, ZeroOrNegativeReturnsAtOnce) {

@@ -33,6 +33,13 @@ protected:
         writeFile(h.stick / "autorun.inf", "[autorun]\r\nopen=x.exe\r\n");
         writeFile(ram / "autorun.inf", "");
         writeFile(net / "autorun.inf", "");
+        // Readiness is asked of fixed disks only: a hung network mount must not be touched.
+        h.faulty.readyOverride = [this](const Drive& drive) {
+            if (drive.type != drivetype::fixed) {
+                ADD_FAILURE() << "readiness asked of " << drive.path;
+            }
+            return h.real->isReady(drive);
+        };
     }
     void run() {
         auto ports = h.ports();

@@ -2,6 +2,7 @@
 
 #include "app/AboutView.h"
 #include "app/Form2.h"
+#include "app/qt/Appearance.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <initializer_list>
 
 namespace tw::qt {
 
@@ -31,32 +33,11 @@ QRect pixelRect(int left, int top, int width, int height) {
             height / twipsPerPixel};
 }
 
-QFont storedFont(const QStringList& families, qreal points, bool bold) {
-    QFont font;
-    font.setFamilies(families);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
+const QString songTi = QStringLiteral("宋体");
 
-const QStringList songTi = {QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                            QStringLiteral("Noto Serif CJK SC")};
-const QStringList kaiTi = {QStringLiteral("楷体"), QStringLiteral("KaiTi"),
-                           QStringLiteral("AR PL UKai CN")};
-const QStringList xingKai = {QStringLiteral("华文行楷"), QStringLiteral("STXingkai"),
-                             QStringLiteral("楷体"), QStringLiteral("KaiTi")};
-
-// System colour 0 is the scroll-bar colour; Qt draws scroll bars from the button colour.
-QColor systemColour0() {
-    return QApplication::palette().color(QPalette::Button);
-}
-
-QColor toQColor(Color c) {
-    if (colors::isSystemColor(c)) {
-        return systemColour0();
-    }
-    return {static_cast<int>(c & 0xFFu), static_cast<int>((c >> 8) & 0xFFu),
-            static_cast<int>((c >> 16) & 0xFFu)};
+// Controls show their text in system colour 0, as the main window shows it.
+QColor textColour() {
+    return toQColor(colors::scrollBar, QApplication::palette());
 }
 
 class AboutWindow;
@@ -69,11 +50,12 @@ public:
                   Qt::Tool | Qt::FramelessWindowHint),
           m_main(mainWindow != nullptr ? mainWindow->window() : nullptr), m_form(*this),
           m_timer1(this) {
+        installFontSubstitutions();
         setAttribute(Qt::WA_DeleteOnClose);
         setObjectName(QStringLiteral("Form2"));
         setWindowTitle(QString::fromUtf8(Form2::frameCaption));
         setFixedSize(5745 / twipsPerPixel, 3675 / twipsPerPixel);
-        setFont(storedFont(songTi, 9, false));
+        setFont(storedFont(songTi, 9));
         buildControls();
 
         m_timer1.setObjectName(QStringLiteral("Timer1"));
@@ -100,7 +82,7 @@ public:
     void setBackColor(AboutCtl control, Color color) override {
         QWidget* w = widgetFor(control);
         QPalette palette = w->palette();
-        palette.setColor(QPalette::Window, toQColor(color));
+        palette.setColor(QPalette::Window, toQColor(color, w->palette()));
         w->setPalette(palette);
         w->setAutoFillBackground(true);
     }
@@ -128,6 +110,19 @@ protected:
             m_form.Form_Click();
         }
     }
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) {
+            // System colour 0 follows the new scheme.
+            for (QWidget* w :
+                 std::initializer_list<QWidget*>{m_label1, m_label2, m_label3, m_label4, m_label5,
+                                                 m_label6, m_frame1, m_picture1}) {
+                if (w != nullptr) {
+                    paintText(w);
+                }
+            }
+        }
+        return QWidget::event(event);
+    }
     void closeEvent(QCloseEvent* event) override {
         // The next request loads a new window, even before this one is deleted.
         m_timer1.stop();
@@ -142,16 +137,18 @@ private:
         auto* label = new QLabel(QString::fromUtf8(text), parent);
         label->setObjectName(QString::fromLatin1(name));
         label->setGeometry(where);
-        label->setFont(storedFont(songTi, 9, false));
+        label->setFont(storedFont(songTi, 9));
         prepareControl(label);
         return label;
     }
     void prepareControl(QWidget* w) {
         // A press on a control must not reach the window: only the bare surface closes it.
-        // Controls show their text in system colour 0.
         w->setAttribute(Qt::WA_NoMousePropagation);
+        paintText(w);
+    }
+    static void paintText(QWidget* w) {
         QPalette palette = w->palette();
-        palette.setColor(QPalette::WindowText, systemColour0());
+        palette.setColor(QPalette::WindowText, textColour());
         w->setPalette(palette);
     }
 
@@ -162,7 +159,7 @@ private:
         m_frame1 = new QGroupBox(QString::fromUtf8(Form2::frameCaption), this);
         m_frame1->setObjectName(QStringLiteral("Frame1"));
         m_frame1->setGeometry(pixelRect(480, 840, 4785, 2115));
-        m_frame1->setFont(storedFont(xingKai, 12, false));
+        m_frame1->setFont(storedFont(QStringLiteral("华文行楷"), 12));
         prepareControl(m_frame1);
         m_label4 = addLabel(m_frame1, "Label4", Form2::versionLine, pixelRect(480, 480, 4200, 255));
         m_label2 = addLabel(m_frame1, "Label2", Form2::makerLine, pixelRect(480, 840, 4200, 255));
@@ -175,7 +172,7 @@ private:
         prepareControl(m_picture1);
         m_label5 =
             addLabel(m_picture1, "Label5", Form2::contactLine, pixelRect(210, 60, 2640, 285));
-        m_label5->setFont(storedFont(kaiTi, 9, true));
+        m_label5->setFont(storedFont(QStringLiteral("楷体"), 9, true));
     }
 
     QWidget* widgetFor(AboutCtl control) {

@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <thread>
+
 namespace tw::qt {
 
 void QtClock::wait(std::chrono::milliseconds duration) {
@@ -27,7 +29,13 @@ void QtClock::wait(std::chrono::milliseconds duration) {
         timer.start(std::chrono::milliseconds(remaining));
         loop.exec();
         if (!fired) {
-            return; // the application is quitting: every event loop was told to end
+            // The application is quitting: no event loop runs any more, and a caller that
+            // waits in a loop must not spin. Sleep out the rest instead.
+            timer.stop();
+            while (!deadline.hasExpired()) {
+                std::this_thread::sleep_for(
+                    std::chrono::nanoseconds(deadline.remainingTimeNSecs()));
+            }
         }
     }
 }

@@ -7,9 +7,7 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <optional>
-#include <string>
+#include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -17,13 +15,11 @@ int main(int argc, char** argv) {
 
     tw::PosixHost host;
     // A drive declaration replaces the mount table (tests, the demo, odd hardware).
-    const char* declared = std::getenv("TARNWICK_DRIVES");
-    tw::PosixFileSystem fs(declared != nullptr ? std::optional<std::string>(declared)
-                                               : std::nullopt);
+    const std::unique_ptr<tw::PosixFileSystem> fs = tw::PosixFileSystem::fromEnvironment();
     tw::qt::QtClock clock;
     tw::qt::MainWindow window;
     tw::AppState state;
-    tw::Form1 form(tw::Ports{fs, host, window, clock}, state);
+    tw::Form1 form(tw::Ports{*fs, host, window, clock}, state);
     window.attach(form);
 
     if (!form.Form_Load()) {
