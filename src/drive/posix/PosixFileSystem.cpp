@@ -174,6 +174,12 @@ char32_t upper(char32_t c) {
     return c;
 }
 
+// A letter outside ASCII that upper() folds or folds to.
+bool foldsBeyondAscii(char32_t c) {
+    return (c >= 0xC0 && c <= 0x17F) || (c >= 0x391 && c <= 0x3CB) || (c >= 0x400 && c <= 0x45F) ||
+           (c >= 0xFF21 && c <= 0xFF5A);
+}
+
 } // namespace
 
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
@@ -185,6 +191,33 @@ bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
         }
     }
     return i == a.size() && j == b.size();
+}
+
+bool kernelMatchesIgnoringCase(const posix::FolderVolume& volume, const std::string& name) {
+    if (volume.type == posix::exfatSuperMagic) {
+        return true;
+    }
+    if (volume.type != posix::fatSuperMagic) {
+        return false;
+    }
+    // check=s makes FAT compare names exactly; msdos with nocase keeps the case it is given.
+    std::size_t start = 0;
+    const std::string& options = volume.superOptions;
+    while (start <= options.size()) {
+        const auto end = std::min(options.find(',', start), options.size());
+        const std::string_view option(options.data() + start, end - start);
+        if (option == "check=s" || option == "nocase") {
+            return false;
+        }
+        start = end + 1;
+    }
+    // FAT folds names byte by byte through its character set: ASCII letters only.
+    for (std::size_t i = 0; i < name.size();) {
+        if (foldsBeyondAscii(nextCodePoint(name, i))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
@@ -211,8 +244,8 @@ std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
     return drives;
 }
 
-PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives)
-    : m_declared(std::move(declaredDrives)) {
+PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives, MountSource source)
+    : m_declared(std::move(declaredDrives)), m_source(std::move(source)) {
     if (m_declared) {
         knowRoots(parseDeclaredDrives(*m_declared));
     }
@@ -342,6 +375,14 @@ std::string PosixFileSystem::fileSystemName(const Drive& drive) {
                                    m_source.roots);
 }
 
+bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::string& name) {
+    const std::string where = folder.empty() ? "." : folder;
+    const auto volume = m_source.roots.volumeOfFolder
+                            ? m_source.roots.volumeOfFolder(where)
+                            : posix::volumeOfFolder(where, m_source.mountInfo);
+    return volume && kernelMatchesIgnoringCase(*volume, name);
+}
+
 std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
     const std::string path = stripTrailingSeparators(rawPath);
     if (path.empty()) {
@@ -375,7 +416,7 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
         }
         std::string candidate = join(current, component);
         if (!lstatOf(candidate, st)) {
-            if (component == "." || component == "..") {
+            if (component == "." || component == ".." || exactMissIsFinal(current, component)) {
                 return std::nullopt;
             }
             const auto match = matchInFolder(current, component);
@@ -416,6 +457,9 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     const std::string exact = join(*parent, name);
     if (lstatOf(exact, st)) {
         return Placement{exact, true};
+    }
+    if (exactMissIsFinal(*parent, name)) {
+        return Placement{exact, false};
     }
     if (const auto match = matchInFolder(*parent, name)) {
         return Placement{join(*parent, *match), true};
