@@ -751,7 +751,8 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
             c = '/';
         }
     }
-    const auto found = lookup(relative[0] == '/' ? relative : join(*realRoot, relative));
+    // Joined to the root as declared, so that the removable drive's rules apply on the way.
+    const auto found = lookup(relative[0] == '/' ? relative : join(*root, relative));
     if (!found) {
         return std::nullopt;
     }
@@ -760,8 +761,9 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
         const auto real = posix::realPath(*found);
         return real && onDrive(*real) ? real : std::nullopt;
     }
-    // The folders on the way may be links within the drive; the entry itself is never
-    // followed, but a link leading off the drive (or nowhere) is not taken for a file on it.
+    // On a removable drive lookup has refused ".." and links on the way. The entry itself is
+    // never followed, but a link leading off the drive (or nowhere) is not taken for a file
+    // on it.
     const auto realParent = posix::realPath(parentOf(*found));
     if (!realParent || !onDrive(*realParent)) {
         return std::nullopt;
