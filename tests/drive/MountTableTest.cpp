@@ -64,6 +64,7 @@ TEST(MountTable, ParsesFieldsAroundOptionalOnesAndSkipsBrokenLines) {
     EXPECT_EQ(records[0].source, "/dev/root");
     EXPECT_EQ(records[1].mountPoint, "/media/ann/MY STICK");
     EXPECT_EQ(records[1].source, "/dev/sdb1");
+    EXPECT_EQ(records[1].superOptions, "rw,uid=1000");
     EXPECT_EQ(records[2].mountPoint, "/last");
 }
 
@@ -143,6 +144,111 @@ TEST(MountTable, DrivesOfAFullTable) {
                   {"/run/media/ann/USB", 1},
                   {"/tmp", 5},
               }));
+}
+
+// Nothing that could be served from elsewhere is taken for a local disk: the start-up scan
+// would read its root, and a dead server would freeze the window.
+TEST(MountTable, WhatIsNotKnownToBeLocalIsANetworkDrive) {
+    FakeDeviceTree tree;
+    tree.disk(sataDisk, {8, 0}, false);
+    tree.partition(sataDisk, "sda1", {8, 1});
+    tree.partition(sataDisk, "sda2", {8, 2});
+    tree.disk("devices/virtual/block/loop0", {7, 0}, false);
+    tree.file("sys/devices/virtual/block/loop0/loop/backing_file", "/mnt/nas/images/a.img\n");
+    tree.disk("devices/virtual/block/loop1", {7, 1}, false);
+    tree.file("sys/devices/virtual/block/loop1/loop/backing_file", "/home/ann/b.img\n");
+    tree.disk(btrfsStick, {8, 64}, true);
+    tree.partition(btrfsStick, "sde1", {8, 65});
+    tree.sources["/dev/sde1"] = {8, 65};
+
+    const char* table =
+        "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "27 26 8:2 / /home rw - ext4 /dev/sda2 rw\n"
+        "28 26 0:30 / /run rw - tmpfs tmpfs rw\n"
+        "29 28 0:31 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw\n"
+        "30 26 0:50 / /mnt/nas rw - nfs4 nas:/export rw\n"
+        "31 26 0:51 / /mnt/s3 rw - fuse.s3fs s3fs rw,user_id=0\n"
+        "32 26 0:52 / /mnt/gfuse rw - fuse.glusterfs server:/vol rw\n"
+        "33 26 0:53 / /mnt/ceph rw - fuse.ceph-fuse ceph-fuse rw\n"
+        "34 26 0:54 / /mnt/ftp rw - fuse.curlftpfs curlftpfs#ftp://host/ rw\n"
+        "35 26 0:55 / /mnt/lustre rw - lustre 10.0.0.1@tcp:/fs rw\n"
+        "36 26 0:56 / /mnt/gpfs rw - gpfs gpfs0 rw\n"
+        "37 26 0:57 / /mnt/beegfs rw - beegfs beegfs_nodev rw\n"
+        "38 26 0:58 / /mnt/gluster rw - glusterfs server:/vol rw\n"
+        "39 26 0:59 / /mnt/dav rw - davfs https://dav.example.org/ rw\n"
+        "40 26 0:60 / /mnt/web rw - fuse https://example.org/files rw\n"
+        "41 26 0:61 / /mnt/sshfs rw - fuse.sshfs ann@host:/ rw\n"
+        "42 26 0:62 / /mnt/rclone rw - fuse.rclone gdrive: rw\n"
+        "43 26 0:63 / /mnt/new rw - fuse.someday something rw\n"
+        "44 26 0:64 / /mnt/virtio rw - virtiofs hostshare rw\n"
+        // FUSE over an image or folder: local where the image is.
+        "45 26 0:65 / /mnt/image rw - fuse /home/ann/disk.img rw\n"
+        "46 26 0:66 / /mnt/nasimage rw - fuse /mnt/nas/images/disk.img rw\n"
+        "47 26 0:67 / /mnt/dotdot rw - fuse /dev/../mnt/nas/disk.img rw\n"
+        "48 26 0:68 / /mnt/nested rw - fuse /mnt/nasimage/inner.img rw\n"
+        "49 26 0:69 / /mnt/vault rw - fuse.gocryptfs /home/ann/cipher rw\n"
+        "50 26 0:70 / /mnt/nasvault rw - fuse.gocryptfs /mnt/nas/cipher rw\n"
+        "51 26 0:71 / /mnt/gvfsimage rw - fuse /run/user/1000/gvfs/smb-share:server=nas/d.img rw\n"
+        // Loop devices: local where their backing file is.
+        "52 26 7:0 / /mnt/loopnas rw - vfat /dev/loop0 rw\n"
+        "53 26 7:1 / /mnt/looplocal rw - vfat /dev/loop1 rw\n"
+        // Local file systems the table shows without a device.
+        "54 26 0:72 / /mnt/pool rw - zfs tank/data rw\n"
+        "55 26 0:73 / /mnt/bcache rw - bcachefs /dev/sdc1:/dev/sdd1 rw\n"
+        "56 26 0:74 / /mnt/btrfs rw - btrfs /dev/sde1 rw\n"
+        "57 26 0:75 / /mnt/btrfs2 rw - btrfs /dev/disk/by-uuid/missing rw\n"
+        "58 26 0:76 / /mnt/ram rw - tmpfs tmpfs rw\n"
+        "59 26 0:77 / /mnt/devfuse rw - fuse.kbfs /dev/fuse rw\n";
+
+    EXPECT_EQ(pathsAndTypes(posix::drivesFromMountInfo(table, tree.roots())),
+              (std::vector<std::pair<std::string, int>>{
+                  {"/", 2},
+                  {"/home", 2},
+                  {"/mnt/bcache", 2},
+                  {"/mnt/beegfs", 3},
+                  {"/mnt/btrfs", 1},
+                  {"/mnt/btrfs2", 2},
+                  {"/mnt/ceph", 3},
+                  {"/mnt/dav", 3},
+                  {"/mnt/devfuse", 3},
+                  {"/mnt/dotdot", 3},
+                  {"/mnt/ftp", 3},
+                  {"/mnt/gfuse", 3},
+                  {"/mnt/gluster", 3},
+                  {"/mnt/gpfs", 3},
+                  {"/mnt/gvfsimage", 3},
+                  {"/mnt/image", 2},
+                  {"/mnt/looplocal", 2},
+                  {"/mnt/loopnas", 3},
+                  {"/mnt/lustre", 3},
+                  {"/mnt/nas", 3},
+                  {"/mnt/nasimage", 3},
+                  {"/mnt/nasvault", 3},
+                  {"/mnt/nested", 3},
+                  {"/mnt/new", 3},
+                  {"/mnt/pool", 2},
+                  {"/mnt/ram", 5},
+                  {"/mnt/rclone", 3},
+                  {"/mnt/s3", 3},
+                  {"/mnt/sshfs", 3},
+                  {"/mnt/vault", 2},
+                  {"/mnt/virtio", 3},
+                  {"/mnt/web", 3},
+              }));
+}
+
+// A diskless machine: everything under its root lies on the server, the local /home aside.
+TEST(MountTable, ImagesOnANetworkRootAreNetworkDrives) {
+    FakeDeviceTree tree;
+    tree.disk(sataDisk, {8, 0}, false);
+    tree.partition(sataDisk, "sda1", {8, 1});
+    const char* table = "20 1 0:20 / / rw - nfs4 server:/roots/pc7 rw\n"
+                        "21 20 8:1 / /home rw - ext4 /dev/sda1 rw\n"
+                        "22 20 0:40 / /mnt/a rw - fuse /srv/a.img rw\n"
+                        "23 20 0:41 / /mnt/b rw - fuse /home/ann/b.img rw\n";
+    EXPECT_EQ(pathsAndTypes(posix::drivesFromMountInfo(table, tree.roots())),
+              (std::vector<std::pair<std::string, int>>{
+                  {"/", 3}, {"/home", 2}, {"/mnt/a", 3}, {"/mnt/b", 2}}));
 }
 
 TEST(MountTable, DriveKeepsWhatLaterQuestionsNeed) {
@@ -260,7 +366,7 @@ TEST(MountTable, FileSystemNames) {
     tree.file("dev/sdb6", exfat);
 
     const auto nameOf = [&](const char* type, unsigned minor, const char* mountPoint = "/nowhere") {
-        posix::MountRecord m{{8, minor}, "/", mountPoint, type, "/dev/sdb"};
+        posix::MountRecord m{{8, minor}, "/", mountPoint, type, "/dev/sdb", "rw"};
         return posix::fileSystemNameOf(m, DevNumber{8, minor}, tree.roots());
     };
     EXPECT_EQ(nameOf("vfat", 17), "FAT32");
@@ -279,7 +385,7 @@ TEST(MountTable, FileSystemNames) {
     // An unrecognised FUSE volume keeps its own name.
     EXPECT_EQ(nameOf("fuseblk", 99), "fuseblk");
 
-    posix::MountRecord tmpfs{{0, 40}, "/", "/tmp", "tmpfs", "tmpfs"};
+    posix::MountRecord tmpfs{{0, 40}, "/", "/tmp", "tmpfs", "tmpfs", "rw"};
     EXPECT_EQ(posix::fileSystemNameOf(tmpfs, std::nullopt, tree.roots()), "tmpfs");
 }
 

@@ -111,6 +111,66 @@ TEST_F(NameLookup, ChangesGoToTheEntryFoundIgnoringCase) {
     EXPECT_EQ(fs.fileLen(stick / "dup.txt"), 5u);
 }
 
+// Where the kernel already matches names ignoring case, an exact miss is final and the
+// folder is not read; elsewhere the folder is searched.
+TEST(KernelCaseMatching, ByFileSystemOptionsAndName) {
+    const std::string desktop =
+        "rw,relatime,uid=1000,fmask=0022,codepage=437,iocharset=utf8,shortname=mixed,errors=ro";
+    struct Case {
+        unsigned long type;
+        std::string options;
+        std::string name;
+        bool final;
+    };
+    const std::vector<Case> cases = {
+        {posix::fatSuperMagic, desktop, "Photos.exe", true},
+        {posix::fatSuperMagic, desktop, "照片.exe", true}, // CJK has no case
+        {posix::fatSuperMagic, desktop, "Äpfel.exe", false},
+        {posix::fatSuperMagic, desktop, "äpfel.exe", false},
+        {posix::fatSuperMagic, desktop, "Привет.exe", false},
+        {posix::fatSuperMagic, desktop, "ＡＢＣ.exe", false},
+        {posix::fatSuperMagic, desktop, "\xC3.exe", true}, // not UTF-8: bytes stay bytes
+        {posix::fatSuperMagic, "rw,check=s", "Photos.exe", false},
+        {posix::fatSuperMagic, "rw,nocase", "Photos.exe", false},
+        {posix::fatSuperMagic, "rw,check=r", "Photos.exe", true},
+        {posix::exfatSuperMagic, "", "Äpfel.exe", true},
+        {posix::exfatSuperMagic, "rw,iocharset=utf8", "Привет.exe", true},
+        {0xEF53, "", "Photos.exe", false},              // ext4
+        {0x01021994, "", "Photos.exe", false},          // tmpfs
+        {0x65735546, "", "Photos.exe", false},          // FUSE: ntfs-3g, whatever its options
+        {0x7366746e, "rw,nocase", "Photos.exe", false}, // ntfs3
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(kernelMatchesIgnoringCase({c.type, c.options}, c.name), c.final)
+            << std::hex << c.type << " " << c.options << " " << c.name;
+    }
+}
+
+// A stick whose file system is said to be FAT: an ASCII name that the kernel did not find
+// is not searched for (on a real FAT stick the kernel would have found photos.exe itself).
+TEST(KernelCaseMatching, ExactMissOnFatIsFinalForAsciiNames) {
+    TempDir stick{"fat"};
+    writeFile(stick / "Photos.EXE", "MZ");
+    writeFile(stick / "ÄBC.txt", "x");
+    writeFile(stick / "readme.txt", "old");
+    MountSource source;
+    std::vector<std::string> asked;
+    source.roots.volumeOfFolder = [&](const std::string& folder) {
+        asked.push_back(folder);
+        return std::optional<posix::FolderVolume>({posix::fatSuperMagic, "rw,utf8"});
+    };
+    PosixFileSystem fs("removable=" + stick.path(), source);
+
+    EXPECT_EQ(fs.lookup(stick / "Photos.EXE"), stick / "Photos.EXE");
+    EXPECT_EQ(fs.lookup(stick / "photos.exe"), std::nullopt);
+    EXPECT_EQ(fs.lookup(stick / "äbc.TXT"), stick / "ÄBC.txt");
+    EXPECT_EQ(asked, (std::vector<std::string>{stick.path(), stick.path()}));
+    // A new file goes under its own name, the kernel having found no other.
+    EXPECT_TRUE(fs.writeTextLines(stick / "README.TXT", {"new"}));
+    EXPECT_EQ(readFile(stick / "readme.txt"), "old");
+    EXPECT_EQ(readFile(stick / "README.TXT"), "new\r\n");
+}
+
 class Links : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -56,9 +56,33 @@ bool isPseudo(const MountRecord& m) {
 }
 
 bool isNetwork(const MountRecord& m) {
-    return contains(
-        {"nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "fuse.sshfs", "fuse.rclone"},
-        m.fsType);
+    return contains({"nfs",
+                     "nfs4",
+                     "cifs",
+                     "smb3",
+                     "smbfs",
+                     "9p",
+                     "afs",
+                     "ceph",
+                     "lustre",
+                     "gpfs",
+                     "beegfs",
+                     "glusterfs",
+                     "davfs",
+                     "ncpfs",
+                     "coda",
+                     "orangefs",
+                     "fuse.sshfs",
+                     "fuse.rclone",
+                     "fuse.s3fs",
+                     "fuse.curlftpfs",
+                     "fuse.davfs2",
+                     "fuse.glusterfs",
+                     "fuse.ceph-fuse",
+                     "fuse.gcsfuse",
+                     "fuse.goofys",
+                     "fuse.juicefs"},
+                    m.fsType);
 }
 
 bool isRamDisk(const MountRecord& m) {
@@ -68,6 +92,83 @@ bool isRamDisk(const MountRecord& m) {
 
 bool isCdRom(const MountRecord& m) {
     return m.fsType == "iso9660" || m.fsType == "udf" || startsWith(m.source, "/dev/sr");
+}
+
+bool isFuse(const MountRecord& m) {
+    return m.fsType == "fuse" || m.fsType == "fuseblk" || startsWith(m.fsType, "fuse.") ||
+           startsWith(m.fsType, "fuseblk.");
+}
+
+// Local file systems that the table shows without a block device: btrfs subvolumes, ZFS
+// datasets, bcachefs over several devices, and FUSE over an image or folder (ntfs-3g on a
+// .img, an encrypted folder), whose source is its path. A FUSE source under /dev that is no
+// block device tells nothing.
+bool isLocalWithoutDevice(const MountRecord& m) {
+    return contains({"btrfs", "zfs", "bcachefs"}, m.fsType) ||
+           (isFuse(m) && startsWith(m.source, "/") && !startsWith(m.source, "/dev/"));
+}
+
+// Served from elsewhere as far as the table tells: a network type, the desktop's gateway to
+// shares, or a file system with neither a device nor a local source (s3fs, a fuse over
+// https://).
+bool remoteByTable(const MountRecord& m) {
+    if (isNetwork(m) || m.fsType == "fuse.gvfsd-fuse") {
+        return true;
+    }
+    return m.dev.major == 0 && !isPseudo(m) && !isLocalWithoutDevice(m) && !isRamDisk(m) &&
+           !isCdRom(m);
+}
+
+// The path with "." and ".." taken away by its text alone ("/dev/../mnt/x" is "/mnt/x").
+std::string lexicallyNormal(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const auto slash = path.find('/');
+        const std::string_view part = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view{} : path.substr(slash + 1);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? "/" : out;
+}
+
+// Whether a path lies on a file system served from elsewhere, by the table's text alone: the
+// mount holding it (the deepest mount point above it, the later of equal ones) is remote, or
+// is itself an image or folder on such a file system. Nothing is touched.
+bool liesOnRemote(const std::string& rawPath, const std::vector<MountRecord>& table,
+                  int depth = 0) {
+    if (depth > 8) {
+        return true; // images inside images inside...: not worth the risk
+    }
+    if (!startsWith(rawPath, "/")) {
+        return false;
+    }
+    const std::string path = lexicallyNormal(rawPath);
+    const MountRecord* holder = nullptr;
+    for (const MountRecord& m : table) {
+        if (isAtOrBelow(path, m.mountPoint) &&
+            (holder == nullptr || m.mountPoint.size() >= holder->mountPoint.size())) {
+            holder = &m;
+        }
+    }
+    if (holder == nullptr) {
+        return false;
+    }
+    if (remoteByTable(*holder)) {
+        return true;
+    }
+    return holder->dev.major == 0 && isLocalWithoutDevice(*holder) &&
+           liesOnRemote(holder->source, table, depth + 1);
 }
 
 std::string parentFolder(const std::string& path) {
@@ -159,6 +260,7 @@ struct DiskFacts {
     std::string folder;
     std::string name;
     bool removable = false;
+    std::string backingFile; // of a loop device
 };
 
 std::optional<DiskFacts> diskFactsOf(DevNumber block, const SystemRoots& roots) {
@@ -174,11 +276,20 @@ std::optional<DiskFacts> diskFactsOf(DevNumber block, const SystemRoots& roots) 
     facts.removable = firstLine(readSmallFile(*folder + "/removable", 64)) == "1" ||
                       (startsWith(facts.name, "mmcblk") &&
                        firstLine(readSmallFile(*folder + "/device/type", 64)) == "SD");
+    if (startsWith(facts.name, "loop")) {
+        facts.backingFile = firstLine(readSmallFile(*folder + "/loop/backing_file", 4096));
+    }
     return facts;
 }
 
+// A device file's path: under /dev, without a way out of it.
+bool isDeviceSource(const std::string& source) {
+    return startsWith(source, "/dev/") && source.find("/../") == std::string::npos &&
+           !source.ends_with("/..");
+}
+
 std::optional<DevNumber> realBlockDeviceOfSource(const std::string& source) {
-    if (source.empty() || source[0] != '/') {
+    if (!isDeviceSource(source)) {
         return std::nullopt;
     }
     const auto real = realPath(source);
@@ -267,6 +378,31 @@ std::optional<std::string> nameOfFuseVolume(const MountRecord& mount,
     return std::nullopt;
 }
 
+// The type of a mount that is neither network, RAM disk nor CD-ROM by its file system.
+int typeOf(const MountRecord& record, bool onBlockDevice, const std::optional<DiskFacts>& disk,
+           const std::vector<MountRecord>& table) {
+    if (!onBlockDevice) {
+        // Asking a share for its root can hang the caller: what is not known to be local is
+        // taken for a network drive, which nothing reads on its own.
+        return isLocalWithoutDevice(record) && !liesOnRemote(record.source, table)
+                   ? drivetype::fixed
+                   : drivetype::network;
+    }
+    if (!disk) {
+        return drivetype::fixed;
+    }
+    if (!disk->backingFile.empty() && liesOnRemote(disk->backingFile, table)) {
+        return drivetype::network; // an image on a share, through a loop device
+    }
+    if (startsWith(disk->name, "sr")) {
+        return drivetype::cdrom;
+    }
+    if (startsWith(disk->name, "ram") || startsWith(disk->name, "zram")) {
+        return drivetype::ramDisk;
+    }
+    return disk->removable ? drivetype::removable : drivetype::fixed;
+}
+
 } // namespace
 
 std::string toString(DevNumber dev) {
@@ -348,6 +484,7 @@ std::vector<MountRecord> parseMountInfo(std::string_view text) {
         record.mountPoint = decodeMountEscapes(fields[4]);
         record.fsType = std::string(*(dash + 1));
         record.source = fields.end() - dash >= 3 ? decodeMountEscapes(*(dash + 2)) : std::string{};
+        record.superOptions = fields.end() - dash >= 4 ? std::string(*(dash + 3)) : std::string{};
         records.push_back(std::move(record));
     }
     return records;
@@ -357,15 +494,46 @@ std::optional<DevNumber> blockDeviceOf(const MountRecord& mount, const SystemRoo
     if (mount.dev.major != 0) {
         return mount.dev;
     }
+    if (!isDeviceSource(mount.source)) {
+        return std::nullopt;
+    }
     return roots.blockDeviceOfSource ? roots.blockDeviceOfSource(mount.source)
                                      : realBlockDeviceOfSource(mount.source);
 }
 
+std::optional<FolderVolume>
+volumeOfFolder(const std::string& folder,
+               const std::function<std::optional<std::string>()>& mountInfo) {
+    struct statfs sf {};
+    if (::statfs(folder.c_str(), &sf) != 0) {
+        return std::nullopt;
+    }
+    FolderVolume volume;
+    volume.type = static_cast<unsigned long>(sf.f_type);
+    if (volume.type != fatSuperMagic) {
+        return volume;
+    }
+    struct stat st {};
+    const auto text = mountInfo ? mountInfo() : std::nullopt;
+    if (::stat(folder.c_str(), &st) != 0 || !text) {
+        return std::nullopt;
+    }
+    const DevNumber dev{::major(st.st_dev), ::minor(st.st_dev)};
+    for (const MountRecord& record : parseMountInfo(*text)) {
+        if (record.dev == dev) {
+            volume.superOptions = record.superOptions;
+            return volume;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const SystemRoots& roots) {
     // A later mount on the same mount point hides the earlier one.
+    const std::vector<MountRecord> all = parseMountInfo(text);
     std::vector<MountRecord> visible;
     std::map<std::string, std::size_t> byMountPoint;
-    for (MountRecord& record : parseMountInfo(text)) {
+    for (MountRecord record : all) {
         if (isPseudo(record)) {
             continue;
         }
@@ -406,18 +574,9 @@ std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const Syste
         } else {
             c.drive.block = blockDeviceOf(record, roots);
             c.disk = c.drive.block ? diskFactsOf(*c.drive.block, roots) : std::nullopt;
-            c.drive.drive.type = drivetype::fixed;
-            if (c.disk) {
-                if (startsWith(c.disk->name, "sr")) {
-                    c.drive.drive.type = drivetype::cdrom;
-                } else if (startsWith(c.disk->name, "ram") || startsWith(c.disk->name, "zram")) {
-                    c.drive.drive.type = drivetype::ramDisk;
-                } else if (c.disk->removable) {
-                    c.drive.drive.type = drivetype::removable;
-                }
-                if (record.mountPoint == "/") {
-                    systemDisks.push_back(c.disk->folder);
-                }
+            c.drive.drive.type = typeOf(record, c.drive.block.has_value(), c.disk, all);
+            if (c.disk && record.mountPoint == "/") {
+                systemDisks.push_back(c.disk->folder);
             }
         }
         c.drive.mount = std::move(record);

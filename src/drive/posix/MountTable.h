@@ -27,6 +27,17 @@ struct MountRecord {
     std::string mountPoint;
     std::string fsType;
     std::string source;
+    std::string superOptions; // the file system's own options ("rw,check=s")
+};
+
+// statfs types of the file systems whose own lookup may already ignore letter case.
+inline constexpr unsigned long fatSuperMagic = 0x4d44; // vfat and msdos alike
+inline constexpr unsigned long exfatSuperMagic = 0x2011BAB0;
+
+// What a folder's file system is, as far as its name lookup goes.
+struct FolderVolume {
+    unsigned long type = 0;   // statfs f_type
+    std::string superOptions; // filled for FAT, whose options decide how it compares names
 };
 
 // Where the machine's device facts live. Tests point these at a fake tree.
@@ -34,9 +45,11 @@ struct SystemRoots {
     std::string sys = "/sys";
     std::string dev = "/dev";
     std::string udevData = "/run/udev/data";
-    // The block device a mount source names, when the table's device numbers do not
-    // (btrfs, fuse): realpath and st_rdev by default.
+    // The block device a mount source under /dev names, when the table's device numbers do
+    // not (btrfs, fuse): realpath and st_rdev by default. Never asked about other sources.
     std::function<std::optional<DevNumber>(const std::string& source)> blockDeviceOfSource;
+    // The file system of a folder: volumeOfFolder by default.
+    std::function<std::optional<FolderVolume>(const std::string& folder)> volumeOfFolder;
 };
 
 // A drive of the mount table, with what the layer needs to answer questions about it later.
@@ -60,8 +73,15 @@ std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const Syste
 // The text of /proc/self/mountinfo; nothing when it cannot be read.
 std::optional<std::string> readMountInfo();
 
-// The block device holding a mounted file system, if any.
+// The block device holding a mounted file system, if any. Only a source under /dev is
+// looked at: any other (an image file of ntfs-3g) may lie on a share that does not answer.
 std::optional<DevNumber> blockDeviceOf(const MountRecord& mount, const SystemRoots& roots);
+
+// The statfs type of a folder's file system and, for FAT, the super options of its mount
+// (the table read through mountInfo only then); nothing when either cannot be told.
+std::optional<FolderVolume>
+volumeOfFolder(const std::string& folder,
+               const std::function<std::optional<std::string>()>& mountInfo);
 
 // The medium of a block device is present: its sysfs entry exists and its size is not 0.
 // True when sysfs cannot tell.

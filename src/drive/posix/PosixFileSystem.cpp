@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <random>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -174,6 +176,12 @@ char32_t upper(char32_t c) {
     return c;
 }
 
+// A letter outside ASCII that upper() folds or folds to.
+bool foldsBeyondAscii(char32_t c) {
+    return (c >= 0xC0 && c <= 0x17F) || (c >= 0x391 && c <= 0x3CB) || (c >= 0x400 && c <= 0x45F) ||
+           (c >= 0xFF21 && c <= 0xFF5A);
+}
+
 } // namespace
 
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
@@ -185,6 +193,33 @@ bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
         }
     }
     return i == a.size() && j == b.size();
+}
+
+bool kernelMatchesIgnoringCase(const posix::FolderVolume& volume, const std::string& name) {
+    if (volume.type == posix::exfatSuperMagic) {
+        return true;
+    }
+    if (volume.type != posix::fatSuperMagic) {
+        return false;
+    }
+    // check=s makes FAT compare names exactly; msdos with nocase keeps the case it is given.
+    std::size_t start = 0;
+    const std::string& options = volume.superOptions;
+    while (start <= options.size()) {
+        const auto end = std::min(options.find(',', start), options.size());
+        const std::string_view option(options.data() + start, end - start);
+        if (option == "check=s" || option == "nocase") {
+            return false;
+        }
+        start = end + 1;
+    }
+    // FAT folds names byte by byte through its character set: ASCII letters only.
+    for (std::size_t i = 0; i < name.size();) {
+        if (foldsBeyondAscii(nextCodePoint(name, i))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
@@ -211,8 +246,8 @@ std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
     return drives;
 }
 
-PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives)
-    : m_declared(std::move(declaredDrives)) {
+PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives, MountSource source)
+    : m_declared(std::move(declaredDrives)), m_source(std::move(source)) {
     if (m_declared) {
         knowRoots(parseDeclaredDrives(*m_declared));
     }
@@ -342,6 +377,14 @@ std::string PosixFileSystem::fileSystemName(const Drive& drive) {
                                    m_source.roots);
 }
 
+bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::string& name) {
+    const std::string where = folder.empty() ? "." : folder;
+    const auto volume = m_source.roots.volumeOfFolder
+                            ? m_source.roots.volumeOfFolder(where)
+                            : posix::volumeOfFolder(where, m_source.mountInfo);
+    return volume && kernelMatchesIgnoringCase(*volume, name);
+}
+
 std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
     const std::string path = stripTrailingSeparators(rawPath);
     if (path.empty()) {
@@ -375,7 +418,7 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
         }
         std::string candidate = join(current, component);
         if (!lstatOf(candidate, st)) {
-            if (component == "." || component == "..") {
+            if (component == "." || component == ".." || exactMissIsFinal(current, component)) {
                 return std::nullopt;
             }
             const auto match = matchInFolder(current, component);
@@ -416,6 +459,9 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     const std::string exact = join(*parent, name);
     if (lstatOf(exact, st)) {
         return Placement{exact, true};
+    }
+    if (exactMissIsFinal(*parent, name)) {
+        return Placement{exact, false};
     }
     if (const auto match = matchInFolder(*parent, name)) {
         return Placement{join(*parent, *match), true};
@@ -533,6 +579,73 @@ bool PosixFileSystem::deleteFile(const std::string& path, bool force) {
     return ::unlink(found->c_str()) == 0;
 }
 
+namespace {
+
+// A new file in folder under a name no entry has. O_EXCL: nothing put there in advance
+// (a link, another user's file) is ever opened.
+int createUnique(const std::string& folder, mode_t mode, std::string& path) {
+    static std::random_device seed;
+    static std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".tarnwick-%012llx.tmp",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        path = join(folder, name);
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Moves from onto to unless an entry named to exists by then.
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: a hard link cannot replace anything either.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    struct stat st {};
+    return errno == EPERM && !lstatOf(to, st) && ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Writes a fresh file beside destination and renames it over the entry. What is there already,
+// a file or a hard link to some other file, is replaced and never written into; in a sticky
+// folder another user's file cannot be replaced, and the call fails. Nothing is left behind on
+// a failure.
+bool replaceFile(const std::string& destination, bool mayReplace, mode_t mode,
+                 const std::function<bool(int fd)>& write) {
+    std::string temporary;
+    posix::Fd out(createUnique(parentOf(destination), mode, temporary));
+    if (out.get() < 0) {
+        return false;
+    }
+    const bool written = write(out.get()) && ::close(out.release()) == 0;
+    const bool moved =
+        written && (mayReplace ? ::rename(temporary.c_str(), destination.c_str()) == 0
+                               : renameNoReplace(temporary, destination));
+    if (!moved) {
+        ::unlink(temporary.c_str());
+    }
+    return moved;
+}
+
+// An entry that a new file may replace: a plain file (a link, a folder or a device stays).
+bool replaceable(const std::string& path) {
+    struct stat st {};
+    return lstatOf(path, st) && S_ISREG(st.st_mode);
+}
+
+} // namespace
+
 bool PosixFileSystem::copyFile(const std::string& source, const std::string& destination,
                                bool overwrite) {
     const auto from = lookup(source);
@@ -541,41 +654,31 @@ bool PosixFileSystem::copyFile(const std::string& source, const std::string& des
         return false;
     }
     const auto to = place(destination);
-    if (!to) {
+    if (!to || (to->exists && (!overwrite || !replaceable(to->path)))) {
         return false;
-    }
-    if (to->exists) {
-        struct stat existing {};
-        if (!overwrite || !lstatOf(to->path, existing) || !S_ISREG(existing.st_mode)) {
-            return false;
-        }
     }
     posix::Fd in(::open(from->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (in.get() < 0) {
         return false;
     }
-    posix::Fd out(::open(to->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                         st.st_mode & 0777));
-    if (out.get() < 0) {
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-        if (n == 0) {
-            break;
-        }
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
+    return replaceFile(to->path, overwrite, st.st_mode & 0777, [&](int out) {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+            if (n == 0) {
+                return true;
             }
-            return false;
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
+                return false;
+            }
         }
-        if (!writeAll(out.get(), buffer, static_cast<std::size_t>(n))) {
-            return false;
-        }
-    }
-    return ::close(out.release()) == 0;
+    });
 }
 
 bool PosixFileSystem::mkDir(const std::string& path) {
@@ -607,12 +710,7 @@ std::unique_ptr<LineReader> PosixFileSystem::openText(const std::string& path) {
 bool PosixFileSystem::writeTextLines(const std::string& path,
                                      const std::vector<std::string>& lines) {
     const auto where = place(path);
-    if (!where) {
-        return false;
-    }
-    posix::Fd out(
-        ::open(where->path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (out.get() < 0) {
+    if (!where || (where->exists && !replaceable(where->path))) {
         return false;
     }
     std::string text;
@@ -620,10 +718,8 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
         text += line;
         text += "\r\n";
     }
-    if (!writeAll(out.get(), text.data(), text.size())) {
-        return false;
-    }
-    return ::close(out.release()) == 0;
+    return replaceFile(where->path, true, 0644,
+                       [&](int out) { return writeAll(out, text.data(), text.size()); });
 }
 
 std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& driveRoot,
@@ -655,7 +751,8 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
             c = '/';
         }
     }
-    const auto found = lookup(relative[0] == '/' ? relative : join(*realRoot, relative));
+    // Joined to the root as declared, so that the removable drive's rules apply on the way.
+    const auto found = lookup(relative[0] == '/' ? relative : join(*root, relative));
     if (!found) {
         return std::nullopt;
     }
@@ -664,8 +761,9 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
         const auto real = posix::realPath(*found);
         return real && onDrive(*real) ? real : std::nullopt;
     }
-    // The folders on the way may be links within the drive; the entry itself is never
-    // followed, but a link leading off the drive (or nowhere) is not taken for a file on it.
+    // On a removable drive lookup has refused ".." and links on the way. The entry itself is
+    // never followed, but a link leading off the drive (or nowhere) is not taken for a file
+    // on it.
     const auto realParent = posix::realPath(parentOf(*found));
     if (!realParent || !onDrive(*realParent)) {
         return std::nullopt;

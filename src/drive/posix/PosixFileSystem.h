@@ -11,8 +11,9 @@
 
 namespace tw {
 
-// Where the drive list comes from when no drives are declared: the mount table and the
-// machine's device facts. Tests feed a table of their own and a fake device tree.
+// Where the drive list comes from when no drives are declared (the mount table and the
+// machine's device facts), and how a folder's file system is told. Tests feed a table of
+// their own and a fake device tree.
 struct MountSource {
     std::function<std::optional<std::string>()> mountInfo = posix::readMountInfo;
     posix::SystemRoots roots;
@@ -25,7 +26,8 @@ struct MountSource {
 // a file, so nothing is read or made through it somewhere else.
 class PosixFileSystem final : public FileSystem {
 public:
-    explicit PosixFileSystem(std::optional<std::string> declaredDrives = std::nullopt);
+    explicit PosixFileSystem(std::optional<std::string> declaredDrives = std::nullopt,
+                             MountSource source = {});
     explicit PosixFileSystem(MountSource source);
 
     // Declared drives from TARNWICK_DRIVES when it is set, else the mount table.
@@ -65,6 +67,9 @@ private:
         bool exists = false;
     };
     std::optional<Placement> place(const std::string& path);
+    // Where the file system's own lookup already matches name the way Windows does, an
+    // exact miss in folder is final: no need to read the whole folder.
+    bool exactMissIsFinal(const std::string& folder, const std::string& name);
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
     // Drive roots are followed where they are links; every other link is a file.
     bool isDriveRoot(const std::string& path);
@@ -86,5 +91,10 @@ std::vector<Drive> parseDeclaredDrives(const std::string& declaration);
 // Whether two names are equal ignoring letter case, as FAT and NTFS compare them: ASCII,
 // Latin, Greek, Cyrillic and full-width Latin letters.
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b);
+
+// Whether the kernel's own lookup of name on such a volume finds every entry that
+// namesEqualIgnoringCase would: exFAT compares through the volume's up-case table; FAT folds
+// ASCII letters only, and none with check=s (or msdos's nocase).
+bool kernelMatchesIgnoringCase(const posix::FolderVolume& volume, const std::string& name);
 
 } // namespace tw
