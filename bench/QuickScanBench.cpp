@@ -58,9 +58,8 @@ void BM_ReadGiantAutorun(benchmark::State& state) {
 // First, so that the peak it reports is its own.
 BENCHMARK(BM_ReadGiantAutorun)->Unit(benchmark::kMillisecond);
 
-void BM_QuickScanLargeRoot(benchmark::State& state) {
-    const std::string& root = largeRoot();
-    PosixFileSystem fs("removable=" + root);
+// Runs the quick scan over the large root with instant waits and reports the time per entry.
+void scanLargeRoot(benchmark::State& state, PosixFileSystem& fs, const std::string& root) {
     test::NullHost host;
     test::NullView view;
     test::NoWait clock;
@@ -71,6 +70,12 @@ void BM_QuickScanLargeRoot(benchmark::State& state) {
     state.counters["per_entry"] =
         benchmark::Counter(fileCount + folderCount, benchmark::Counter::kIsIterationInvariantRate |
                                                         benchmark::Counter::kInvert);
+}
+
+void BM_QuickScanLargeRoot(benchmark::State& state) {
+    const std::string& root = largeRoot();
+    PosixFileSystem fs("removable=" + root);
+    scanLargeRoot(state, fs, root);
 }
 BENCHMARK(BM_QuickScanLargeRoot)->Unit(benchmark::kMillisecond);
 
@@ -89,16 +94,7 @@ void BM_QuickScanLargeRootAsFat(benchmark::State& state) {
         return volume;
     };
     PosixFileSystem fs("removable=" + root, source);
-    test::NullHost host;
-    test::NullView view;
-    test::NoWait clock;
-    Ports ports{fs, host, view, clock};
-    for (auto _ : state) {
-        QuickScan(ports, root);
-    }
-    state.counters["per_entry"] =
-        benchmark::Counter(fileCount + folderCount, benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    scanLargeRoot(state, fs, root);
 }
 BENCHMARK(BM_QuickScanLargeRootAsFat)->Unit(benchmark::kMillisecond);
 
