@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,6 +47,14 @@ public:
     virtual ~LineReader() = default;
     // The next line, or nothing at the end of the file (or when reading fails).
     virtual std::optional<std::string> next() = 0;
+};
+
+// Reads a file's bytes from its start.
+class ByteReader {
+public:
+    virtual ~ByteReader() = default;
+    // Up to size bytes into buffer: 0 at the end, nothing when reading fails.
+    virtual std::optional<std::size_t> read(char* buffer, std::size_t size) = 0;
 };
 
 // Drives, folders and files, with the platform's name matching: a lookup takes the exact
@@ -96,6 +105,23 @@ public:
     virtual std::unique_ptr<LineReader> openText(const std::string& path) = 0;
     // Creates or replaces a text file holding these lines, each ended by CR LF.
     virtual bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) = 0;
+
+    // Opens a file (never through a link) to read its bytes; nullptr when it cannot be.
+    virtual std::unique_ptr<ByteReader> openRead(const std::string& path) = 0;
+
+    // A drive action's own view of one drive, taken when the action starts. Every call on a
+    // path at or below root goes through a handle on the drive's root opened now, never back
+    // through the path text: a drive that goes away makes the calls fail, the folder below its
+    // mount point is never reached, and a file system mounted inside the drive is not part of
+    // it. Calls on other paths go to this file system. When the root cannot be opened, every
+    // call on the drive fails.
+    virtual std::unique_ptr<FileSystem> pinDrive(const std::string& root);
+
+    // Gives a folder an access list that denies Everyone all access, where the file system
+    // keeps access lists the program can write; false where it cannot.
+    virtual bool denyEveryone(const std::string& folder);
+    // Whether the folder's access list, read back, denies Everyone all access.
+    virtual bool deniesEveryone(const std::string& folder);
 
     // Resolves a path named inside a drive's files (relative to the drive's root, or
     // absolute) to a path on that drive. Nothing when it lies elsewhere: outside the

@@ -3,15 +3,16 @@
 namespace tw::test {
 
 std::vector<Drive> FaultyFileSystem::drives() {
-    return drivesOverride ? drivesOverride() : m_real.drives();
+    return m_hooks->drivesOverride ? m_hooks->drivesOverride() : m_real.drives();
 }
 
 bool FaultyFileSystem::isReady(const Drive& drive) {
-    return readyOverride ? readyOverride(drive) : m_real.isReady(drive);
+    return m_hooks->readyOverride ? m_hooks->readyOverride(drive) : m_real.isReady(drive);
 }
 
 std::string FaultyFileSystem::fileSystemName(const Drive& drive) {
-    return fileSystemNameOverride ? *fileSystemNameOverride : m_real.fileSystemName(drive);
+    return m_hooks->fileSystemNameOverride ? *m_hooks->fileSystemNameOverride
+                                           : m_real.fileSystemName(drive);
 }
 
 bool FaultyFileSystem::fileExists(const std::string& path) {
@@ -77,6 +78,25 @@ std::unique_ptr<LineReader> FaultyFileSystem::openText(const std::string& path) 
 bool FaultyFileSystem::writeTextLines(const std::string& path,
                                       const std::vector<std::string>& lines) {
     return !refused("writeTextLines", path) && m_real.writeTextLines(path, lines);
+}
+
+std::unique_ptr<ByteReader> FaultyFileSystem::openRead(const std::string& path) {
+    if (refused("openRead", path)) {
+        return nullptr;
+    }
+    return m_real.openRead(path);
+}
+
+std::unique_ptr<FileSystem> FaultyFileSystem::pinDrive(const std::string& root) {
+    return std::unique_ptr<FileSystem>(new FaultyFileSystem(m_real.pinDrive(root), *m_hooks));
+}
+
+bool FaultyFileSystem::denyEveryone(const std::string& folder) {
+    return !refused("denyEveryone", folder) && m_real.denyEveryone(folder);
+}
+
+bool FaultyFileSystem::deniesEveryone(const std::string& folder) {
+    return m_real.deniesEveryone(folder);
 }
 
 std::optional<std::string> FaultyFileSystem::resolveOnDrive(const std::string& driveRoot,

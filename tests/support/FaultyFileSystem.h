@@ -11,10 +11,11 @@ namespace tw::test {
 // Passes every call to a real file system, except those a test refuses: a locked file, a
 // write-protected medium, a drive pulled out. refuse(op, path) sees the operation's name
 // ("deleteFile", "mkDir", "setAttributes", "copyFile", "writeTextLines", "attributes",
-// "subFolders", "files", "fileLen", "openText", "fileExists", "folderExists") and its path.
+// "subFolders", "files", "fileLen", "openText", "openRead", "fileExists", "folderExists",
+// "denyEveryone") and its path.
 class FaultyFileSystem final : public FileSystem {
 public:
-    explicit FaultyFileSystem(FileSystem& real) : m_real(real) {}
+    explicit FaultyFileSystem(FileSystem& real) : m_real(real), m_hooks(this) {}
 
     std::function<bool(const std::string& op, const std::string& path)> refuse;
     // Replaces every drive's file-system name ("FAT32", "NTFS", "exFAT", …).
@@ -41,14 +42,23 @@ public:
     std::optional<std::uint64_t> fileLen(const std::string& path) override;
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
+    std::unique_ptr<ByteReader> openRead(const std::string& path) override;
+    // The pinned view refuses what this one refuses, also when the hooks change later.
+    std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
+    bool denyEveryone(const std::string& folder) override;
+    bool deniesEveryone(const std::string& folder) override;
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 
 private:
+    FaultyFileSystem(std::unique_ptr<FileSystem> pinned, const FaultyFileSystem& hooks)
+        : m_real(*pinned), m_pinned(std::move(pinned)), m_hooks(&hooks) {}
     bool refused(const char* op, const std::string& path) const {
-        return refuse && refuse(op, path);
+        return m_hooks->refuse && m_hooks->refuse(op, path);
     }
     FileSystem& m_real;
+    std::unique_ptr<FileSystem> m_pinned;
+    const FaultyFileSystem* m_hooks;
 };
 
 } // namespace tw::test

@@ -707,6 +707,19 @@ std::unique_ptr<LineReader> PosixFileSystem::openText(const std::string& path) {
     return posix::openTextLineReader(*found);
 }
 
+std::unique_ptr<ByteReader> PosixFileSystem::openRead(const std::string& path) {
+    const auto found = lookup(path);
+    struct stat st {};
+    if (!found || !lstatOf(*found, st) || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
+    posix::Fd fd(::open(found->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return nullptr;
+    }
+    return posix::byteReaderOf(std::move(fd));
+}
+
 bool PosixFileSystem::writeTextLines(const std::string& path,
                                      const std::vector<std::string>& lines) {
     const auto where = place(path);

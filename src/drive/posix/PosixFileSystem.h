@@ -51,6 +51,7 @@ public:
     std::optional<std::uint64_t> fileLen(const std::string& path) override;
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
+    std::unique_ptr<ByteReader> openRead(const std::string& path) override;
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 

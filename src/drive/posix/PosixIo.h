@@ -1,5 +1,8 @@
 #pragma once
 
+#include "drive/FileSystem.h"
+
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +15,8 @@ public:
     ~Fd();
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
 
     [[nodiscard]] int get() const { return m_fd; }
     // Gives the descriptor up, for a caller that must see the result of close().
@@ -24,6 +29,9 @@ public:
 private:
     int m_fd;
 };
+
+// Reads the bytes of an open file.
+std::unique_ptr<ByteReader> byteReaderOf(Fd fd);
 
 // The path with every link, "." and ".." resolved; nothing when it cannot be resolved.
 std::optional<std::string> realPath(const std::string& path);
