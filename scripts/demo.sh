@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build
+TARGETS="tarnwick companion" bash scripts/build.sh build-run -DTARNWICK_TESTS=OFF -DTARNWICK_BENCH=OFF
 
 stick=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-demo.XXXXXX")/STICK
 mkdir -p "$stick/Photos"
@@ -27,4 +27,4 @@ fi
 echo "Sample stick: $stick"
 ls -la "$stick"
 export TARNWICK_DRIVES="removable=$stick;fixed=/"
-exec ./build/tarnwick
+exec ./build-run/tarnwick

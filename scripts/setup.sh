@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Tarnwick need.
-# Only what is missing is installed; safe to run again.
+# Installs the Debian packages that Tarnwick needs. Only what is missing is installed; safe
+# to run again.
+#   bash scripts/setup.sh          building, running and packaging the program
+#   bash scripts/setup.sh --test   and the test toolchain as well
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk
-  clang libclang-rt-14-dev clang-format
-  ntfs-3g fuse3 attr
-  xvfb xauth xdg-utils
+  fonts-noto-cjk libglib2.0-bin xdg-utils attr
 )
 if [ "${1:-}" = "--test" ]; then
-  packages+=(at-spi2-core python3-pyatspi dbus-x11 libglib2.0-bin gsettings-desktop-schemas)
+  packages+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev clang-format
+    ntfs-3g fuse3
+    xvfb xauth at-spi2-core python3-pyatspi dbus-x11 gsettings-desktop-schemas
+    lintian desktop-file-utils appstream imagemagick xdotool
+  )
 fi
 
 missing=()
@@ -33,5 +37,6 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another installation may hold the package database for a while: wait for it.
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+$sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Maker.h"
 #include "app/Ports.h"
 
 namespace tw {
@@ -28,7 +29,7 @@ public:
     void about_Click();
     void Form_Unload();
 
-    static constexpr const char* supportUrl = "https://tarnwick.example.com/support";
+    static constexpr const char* supportUrl = maker::supportUrl;
 
 private:
     Ports m_ports;

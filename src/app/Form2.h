@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AboutView.h"
+#include "app/Maker.h"
 
 namespace tw {
 
@@ -31,10 +32,10 @@ public:
     static constexpr const char* title = "Tarnwick Ver 9.9.0.8 BETA";
     static constexpr const char* frameCaption = "关于Tarnwick";
     static constexpr const char* versionLine = "软件版本：全新版 Ver 9.9.0.8 BETA";
-    static constexpr const char* makerLine = "出品：Velmora 软件工作室";
-    static constexpr const char* mailLine = "电子邮件：velmora@example.com";
-    static constexpr const char* rightsLine = "版权所有 © Velmora 软件工作室";
-    static constexpr const char* contactLine = "联系我们：help@example.com";
+    static constexpr const char* makerLine = maker::makerLine;
+    static constexpr const char* mailLine = maker::mailLine;
+    static constexpr const char* rightsLine = maker::rightsLine;
+    static constexpr const char* contactLine = maker::contactLine;
 
 private:
     AboutView& m_view;

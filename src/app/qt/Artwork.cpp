@@ -1,9 +1,11 @@
 #include "app/qt/Artwork.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QStringList>
 
 namespace tw::qt {
 
@@ -28,26 +30,90 @@ QPainterPath shieldPath(const QRectF& r) {
     return path;
 }
 
+const QColor faceLight(132, 170, 218);
+const QColor faceDark(40, 78, 140);
+const QColor rimColour(235, 242, 250);
+const QColor tickColour(255, 255, 255);
+
+qreal rimWidth(const QRectF& r) {
+    return qMax(1.0, r.width() / 14);
+}
+qreal tickWidth(const QRectF& r) {
+    return qMax(1.5, r.width() / 8);
+}
+QPainterPath tickPath(const QRectF& r) {
+    QPainterPath tick;
+    tick.moveTo(r.left() + 0.27 * r.width(), r.top() + 0.47 * r.height());
+    tick.lineTo(r.left() + 0.45 * r.width(), r.top() + 0.64 * r.height());
+    tick.lineTo(r.left() + 0.75 * r.width(), r.top() + 0.30 * r.height());
+    return tick;
+}
+
 // A shield with a tick: the program's mark.
 void drawShield(QPainter& p, const QRectF& r, qreal opacity) {
     p.save();
     p.setOpacity(opacity);
     QLinearGradient face(r.topLeft(), r.bottomRight());
-    face.setColorAt(0, QColor(132, 170, 218));
-    face.setColorAt(1, QColor(40, 78, 140));
-    const qreal rim = qMax(1.0, r.width() / 14);
-    p.setPen(QPen(QColor(235, 242, 250), rim));
+    face.setColorAt(0, faceLight);
+    face.setColorAt(1, faceDark);
+    const qreal rim = rimWidth(r);
+    p.setPen(QPen(rimColour, rim));
     p.setBrush(face);
     p.drawPath(shieldPath(r.adjusted(rim / 2, rim / 2, -rim / 2, -rim / 2)));
-    QPainterPath tick;
-    tick.moveTo(r.left() + 0.27 * r.width(), r.top() + 0.47 * r.height());
-    tick.lineTo(r.left() + 0.45 * r.width(), r.top() + 0.64 * r.height());
-    tick.lineTo(r.left() + 0.75 * r.width(), r.top() + 0.30 * r.height());
-    p.setPen(QPen(QColor(255, 255, 255), qMax(1.5, r.width() / 8), Qt::SolidLine, Qt::RoundCap,
-                  Qt::RoundJoin));
+    p.setPen(QPen(tickColour, tickWidth(r), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
-    p.drawPath(tick);
+    p.drawPath(tickPath(r));
     p.restore();
+}
+
+// Where the shield sits in a square icon of this size.
+QRectF iconShieldRect(qreal size) {
+    const qreal width = size * 0.8;
+    return {(size - width) / 2, 0.5, width, size - 1.0};
+}
+
+QString number(qreal value) {
+    QString text = QString::number(value, 'f', 2);
+    while (text.endsWith(QLatin1Char('0'))) {
+        text.chop(1);
+    }
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// The path in SVG's notation; a subpath that ends where it started is closed.
+QString svgPathData(const QPainterPath& path) {
+    QStringList parts;
+    QPointF start;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QString point = number(e.x) + QLatin1Char(' ') + number(e.y);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            start = e;
+            parts << QStringLiteral("M ") + point;
+            break;
+        case QPainterPath::LineToElement:
+            parts << QStringLiteral("L ") + point;
+            break;
+        case QPainterPath::CurveToElement:
+            parts << QStringLiteral("C ") + point;
+            break;
+        case QPainterPath::CurveToDataElement:
+            parts.last() += QLatin1Char(' ') + point;
+            break;
+        }
+        const bool subpathEnds =
+            i + 1 == path.elementCount() ||
+            path.elementAt(i + 1).type == QPainterPath::MoveToElement;
+        if (subpathEnds && e.type != QPainterPath::CurveToElement && i > 0 &&
+            QPointF(e) == start) {
+            parts << QStringLiteral("Z");
+        }
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -106,18 +172,50 @@ QPixmap backgroundPicture(qreal devicePixelRatio) {
     return pixmap;
 }
 
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawShield(p, iconShieldRect(size), 1.0);
+    return image;
+}
+
 QIcon programIcon() {
     QIcon icon;
     for (const int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal width = size * 0.8;
-        drawShield(p, QRectF((size - width) / 2, 0.5, width, size - 1.0), 1.0);
-        icon.addPixmap(pixmap);
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     }
     return icon;
+}
+
+QByteArray programIconSvg() {
+    constexpr int size = 256;
+    const QRectF r = iconShieldRect(size);
+    const qreal rim = rimWidth(r);
+    const QPainterPath shield = shieldPath(r.adjusted(rim / 2, rim / 2, -rim / 2, -rim / 2));
+    const QString svg =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+            "viewBox=\"0 0 %1 %1\">\n"
+            "  <defs>\n"
+            "    <linearGradient id=\"face\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
+            "y1=\"%3\" x2=\"%4\" y2=\"%5\">\n"
+            "      <stop offset=\"0\" stop-color=\"%6\"/>\n"
+            "      <stop offset=\"1\" stop-color=\"%7\"/>\n"
+            "    </linearGradient>\n"
+            "  </defs>\n"
+            "  <path d=\"%8\" fill=\"url(#face)\" stroke=\"%9\" stroke-width=\"%10\"/>\n"
+            "  <path d=\"%11\" fill=\"none\" stroke=\"%12\" stroke-width=\"%13\" "
+            "stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n"
+            "</svg>\n")
+            .arg(size)
+            .arg(number(r.left()), number(r.top()), number(r.right()), number(r.bottom()),
+                 faceLight.name(), faceDark.name(), svgPathData(shield), rimColour.name())
+            .arg(number(rim))
+            .arg(svgPathData(tickPath(r)), tickColour.name(), number(tickWidth(r)));
+    return svg.toUtf8();
 }
 
 } // namespace tw::qt

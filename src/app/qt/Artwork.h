@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace tw::qt {
@@ -12,5 +14,9 @@ QPixmap backgroundPicture(qreal devicePixelRatio);
 
 // The window icon: the same shield at 16, 32 and 48 pixels.
 QIcon programIcon();
+// The shield alone in a transparent square of size x size pixels.
+QImage programIconImage(int size);
+// The same shield as a scalable SVG document, for the desktop's icon theme.
+QByteArray programIconSvg();
 
 } // namespace tw::qt
