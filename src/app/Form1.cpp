@@ -22,6 +22,8 @@ bool isActionLabel(Ctl label) {
 bool Form1::Form_Load() {
     MainView& view = m_ports.view;
     if (m_ports.host.previousInstance()) {
+        // The window the user is looking for comes to the front, under this copy's box.
+        m_ports.host.activatePreviousInstance();
         view.msgBox("Tarnwick进程已经运行！", mb::okOnly + mb::information, "系统提示");
         m_ports.host.endProgram();
         return false;

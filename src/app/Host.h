@@ -29,6 +29,9 @@ public:
 
     // True when another copy of the program is running.
     [[nodiscard]] virtual bool previousInstance() = 0;
+    // Asks the running copy to bring its window to the front; nothing happens when it
+    // cannot be reached.
+    virtual void activatePreviousInstance() = 0;
     // Ends the program at once; does not return in the real program.
     virtual void endProgram() = 0;
 };

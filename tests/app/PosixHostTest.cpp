@@ -92,20 +92,58 @@ TEST(PosixHost, TempFolderComesFromTmpdirWithoutTrailingSlashes) {
     }
 }
 
-TEST(PosixHost, SecondCopyInTheSameRuntimeFolderSeesTheFirstUntilItEnds) {
+TEST(PosixHost, SecondCopySeesTheFirstUntilItEndsAndCallsItsWindowToTheFront) {
     TempDir runtime("runtime");
     ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
+    const std::string uid = std::to_string(::getuid());
 
     auto first = std::make_unique<PosixHost>();
     EXPECT_FALSE(first->previousInstance());
-    EXPECT_TRUE(exists(runtime / ("tarnwick-" + std::to_string(::getuid()) + ".lock")));
+    EXPECT_TRUE(exists(runtime / ("tarnwick-" + uid + ".lock")));
+    ASSERT_GE(first->activationSocket(), 0);
+    EXPECT_FALSE(first->takeActivation());
     {
         PosixHost second;
         EXPECT_TRUE(second.previousInstance());
+        EXPECT_EQ(second.activationSocket(), -1);
+        second.activatePreviousInstance();
+        EXPECT_TRUE(first->takeActivation());
+        EXPECT_FALSE(first->takeActivation()); // one request, taken once
     }
     first.reset();
+    // The socket of a copy that has ended is replaced by the next copy's own.
     PosixHost third;
     EXPECT_FALSE(third.previousInstance());
+    PosixHost fourth;
+    EXPECT_TRUE(fourth.previousInstance());
+    fourth.activatePreviousInstance();
+    EXPECT_TRUE(third.takeActivation());
+}
+
+TEST(PosixHost, ActivationSocketOnlyInAPrivateFolderOfOurOwnNeverThroughALink) {
+    struct Case {
+        const char* name;
+        bool link; // else a folder open to others
+    };
+    for (const Case c :
+         {Case{"a link to another folder", true}, Case{"a folder open to all", false}}) {
+        SCOPED_TRACE(c.name);
+        TempDir runtime("runtime");
+        TempDir elsewhere("elsewhere");
+        ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
+        const std::string folder = runtime / ("tarnwick-" + std::to_string(::getuid()));
+        if (c.link) {
+            ASSERT_EQ(::symlink(elsewhere.path().c_str(), folder.c_str()), 0);
+        } else {
+            makeDir(folder);
+            ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+        }
+        PosixHost first;
+        EXPECT_FALSE(first.previousInstance());
+        EXPECT_EQ(first.activationSocket(), -1);
+        EXPECT_FALSE(exists(folder + "/activate"));
+        EXPECT_FALSE(exists(elsewhere / "activate"));
+    }
 }
 
 TEST(PosixHost, LockFileThatIsNotOurOwnRegularFileIsIgnored) {

@@ -56,7 +56,8 @@ TEST(Startup, SecondCopyShowsItsBoxAndEndsWithoutTouchingTheWindow) {
     Harness h;
     h.host.otherCopyRunning = true;
     EXPECT_FALSE(h.form().Form_Load());
-    EXPECT_EQ(h.lines(), (Lines{"box[64] 系统提示: Tarnwick进程已经运行！ -> OK", "end"}));
+    EXPECT_EQ(h.lines(),
+              (Lines{"activate", "box[64] 系统提示: Tarnwick进程已经运行！ -> OK", "end"}));
 }
 
 TEST(Startup, StatusLineStaysHiddenUntilOneSecondAfterTheIntegrityResult) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -144,7 +145,7 @@ TEST_F(AboutWindowTest, FontsAndTextColourAreTheMainWindowsStoredOnes) {
     EXPECT_TRUE(runUntil([&] { return label5Text() == original.color(QPalette::Midlight); }));
 }
 
-TEST_F(AboutWindowTest, OnlyAClickOnTheBareSurfaceClosesIt) {
+TEST_F(AboutWindowTest, OnlyAClickOnTheBareSurfaceOrEscapeClosesIt) {
     showAboutWindow(&main);
     QWidget* window = aboutWindow();
     ASSERT_NE(window, nullptr);
@@ -169,9 +170,17 @@ TEST_F(AboutWindowTest, OnlyAClickOnTheBareSurfaceClosesIt) {
         ASSERT_TRUE(window->isVisible());
     }
 
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_EQ(aboutWindow(), window);
     click(window, Qt::LeftButton, QPoint(5, 5));
     EXPECT_EQ(aboutWindow(), nullptr);
     EXPECT_EQ(openAboutWindows(), 0);
+
+    // Escape closes it as well.
+    showAboutWindow(&main);
+    ASSERT_NE(aboutWindow(), nullptr);
+    QTest::keyClick(aboutWindow(), Qt::Key_Escape);
+    EXPECT_EQ(aboutWindow(), nullptr);
 }
 
 TEST_F(AboutWindowTest, ReopenedItRestartsTheMarqueeWhereTheMainWindowIsNow) {

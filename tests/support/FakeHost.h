@@ -8,7 +8,7 @@
 
 namespace tw::test {
 
-// Records "start <path>", "open <url>", "end"; the folders are real temporary folders.
+// Records "start <path>", "open <url>", "activate", "end"; the folders are real temporary folders.
 class FakeHost final : public Host {
 public:
     FakeHost(Transcript& transcript, std::string temp, std::string programFolder)
@@ -34,6 +34,7 @@ public:
     }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
+    void activatePreviousInstance() override { m_transcript.add("activate"); }
     void endProgram() override { m_transcript.add("end"); }
 
     std::string name = "tarnwick";

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +12,31 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 
 namespace tw {
+
+namespace {
+
+// True for a folder (never a link) of this user's that nobody else can enter.
+bool isPrivateFolder(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+std::optional<sockaddr_un> socketAddress(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return std::nullopt;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
+
+} // namespace
 
 PosixHost::PosixHost() {
     char buffer[PATH_MAX];
@@ -27,6 +52,9 @@ PosixHost::PosixHost() {
 }
 
 PosixHost::~PosixHost() {
+    if (m_listenFd >= 0) {
+        ::close(m_listenFd);
+    }
     if (m_lockFd >= 0) {
         ::close(m_lockFd);
     }
@@ -117,10 +145,14 @@ void PosixHost::openUrl(const std::string& url) {
     (void)startDetached("xdg-open", url);
 }
 
-bool PosixHost::previousInstance() {
+std::string PosixHost::runtimeFolder() const {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : tempFolder();
-    const std::string lockPath = folder + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
+    return (runtime != nullptr && *runtime != '\0') ? runtime : tempFolder();
+}
+
+bool PosixHost::previousInstance() {
+    const std::string lockPath =
+        runtimeFolder() + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
     if (m_lockFd < 0) {
         m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         // In a shared temporary folder another user can create the file first and hold
@@ -136,7 +168,75 @@ bool PosixHost::previousInstance() {
         return false; // cannot tell; let this copy run
     }
     // The lock is held until the process ends; the kernel drops it even after a crash.
-    return ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK;
+    }
+    listenForActivation();
+    return false;
+}
+
+void PosixHost::listenForActivation() {
+    if (m_listenFd >= 0) {
+        return;
+    }
+    const std::string folder = runtimeFolder() + "/tarnwick-" + std::to_string(::getuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return;
+    }
+    if (!isPrivateFolder(folder)) {
+        return; // someone else's, a link, or open to others: not a place to listen in
+    }
+    const std::string path = folder + "/activate";
+    const std::optional<sockaddr_un> address = socketAddress(path);
+    if (!address) {
+        return;
+    }
+    // This copy holds the lock: a socket left there belongs to a copy that has ended.
+    ::unlink(path.c_str());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return;
+    }
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+        ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listenFd = fd;
+}
+
+bool PosixHost::takeActivation() {
+    bool any = false;
+    for (;;) {
+        const int client = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0) {
+            return any;
+        }
+        ::close(client);
+        any = true;
+    }
+}
+
+void PosixHost::activatePreviousInstance() {
+    const std::string folder = runtimeFolder() + "/tarnwick-" + std::to_string(::getuid());
+    const std::string path = folder + "/activate";
+    struct stat info {};
+    // Only our own socket in our own private folder: never through a link.
+    if (!isPrivateFolder(folder) || ::lstat(path.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode) ||
+        info.st_uid != ::getuid()) {
+        return;
+    }
+    const std::optional<sockaddr_un> address = socketAddress(path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (!address || fd < 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    // The connection is the request; a copy that does not answer at once is not waited for.
+    (void)::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address);
+    ::close(fd);
 }
 
 void PosixHost::endProgram() {

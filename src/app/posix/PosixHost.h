@@ -21,12 +21,24 @@ public:
     bool startBatchFile(const std::string& path) override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
+    void activatePreviousInstance() override;
     void endProgram() override;
 
+    // Once previousInstance() has found no other copy: a listening socket that a later copy
+    // connects to when it wants this copy's window in front; -1 when there is none. It
+    // lives in a folder of this user's own that nobody else can write.
+    [[nodiscard]] int activationSocket() const { return m_listenFd; }
+    // Accepts the waiting requests; true when there was one.
+    bool takeActivation();
+
 private:
+    [[nodiscard]] std::string runtimeFolder() const;
+    void listenForActivation();
+
     std::string m_folder;
     std::string m_name;
     int m_lockFd = -1;
+    int m_listenFd = -1;
 };
 
 // Starts argv detached from this process: its own session, no terminal, output

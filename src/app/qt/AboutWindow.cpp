@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
@@ -109,6 +110,14 @@ protected:
         if (click) {
             m_form.Form_Click();
         }
+    }
+    // Escape closes the window the way a click on its surface does, for keyboard users.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            m_form.Form_Click();
+            return;
+        }
+        QWidget::keyPressEvent(event);
     }
     bool event(QEvent* event) override {
         if (event->type() == QEvent::ApplicationPaletteChange) {
@@ -218,9 +227,8 @@ private:
 void showAboutWindow(QWidget* mainWindow) {
     if (theWindow == nullptr) {
         theWindow = new AboutWindow(mainWindow);
-        theWindow->show();
-        return;
     }
+    // Active, so that Escape reaches it.
     theWindow->show();
     theWindow->raise();
     theWindow->activateWindow();

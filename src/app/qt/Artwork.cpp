@@ -105,11 +105,9 @@ QString svgPathData(const QPainterPath& path) {
             parts.last() += QLatin1Char(' ') + point;
             break;
         }
-        const bool subpathEnds =
-            i + 1 == path.elementCount() ||
-            path.elementAt(i + 1).type == QPainterPath::MoveToElement;
-        if (subpathEnds && e.type != QPainterPath::CurveToElement && i > 0 &&
-            QPointF(e) == start) {
+        const bool subpathEnds = i + 1 == path.elementCount() ||
+                                 path.elementAt(i + 1).type == QPainterPath::MoveToElement;
+        if (subpathEnds && e.type != QPainterPath::CurveToElement && i > 0 && QPointF(e) == start) {
             parts << QStringLiteral("Z");
         }
     }
@@ -195,21 +193,20 @@ QByteArray programIconSvg() {
     const qreal rim = rimWidth(r);
     const QPainterPath shield = shieldPath(r.adjusted(rim / 2, rim / 2, -rim / 2, -rim / 2));
     const QString svg =
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
-            "viewBox=\"0 0 %1 %1\">\n"
-            "  <defs>\n"
-            "    <linearGradient id=\"face\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
-            "y1=\"%3\" x2=\"%4\" y2=\"%5\">\n"
-            "      <stop offset=\"0\" stop-color=\"%6\"/>\n"
-            "      <stop offset=\"1\" stop-color=\"%7\"/>\n"
-            "    </linearGradient>\n"
-            "  </defs>\n"
-            "  <path d=\"%8\" fill=\"url(#face)\" stroke=\"%9\" stroke-width=\"%10\"/>\n"
-            "  <path d=\"%11\" fill=\"none\" stroke=\"%12\" stroke-width=\"%13\" "
-            "stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n"
-            "</svg>\n")
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                       "viewBox=\"0 0 %1 %1\">\n"
+                       "  <defs>\n"
+                       "    <linearGradient id=\"face\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" "
+                       "y1=\"%3\" x2=\"%4\" y2=\"%5\">\n"
+                       "      <stop offset=\"0\" stop-color=\"%6\"/>\n"
+                       "      <stop offset=\"1\" stop-color=\"%7\"/>\n"
+                       "    </linearGradient>\n"
+                       "  </defs>\n"
+                       "  <path d=\"%8\" fill=\"url(#face)\" stroke=\"%9\" stroke-width=\"%10\"/>\n"
+                       "  <path d=\"%11\" fill=\"none\" stroke=\"%12\" stroke-width=\"%13\" "
+                       "stroke-linecap=\"round\" stroke-linejoin=\"round\"/>\n"
+                       "</svg>\n")
             .arg(size)
             .arg(number(r.left()), number(r.top()), number(r.right()), number(r.bottom()),
                  faceLight.name(), faceDark.name(), svgPathData(shield), rimColour.name())

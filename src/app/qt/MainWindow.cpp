@@ -360,6 +360,13 @@ void MainWindow::showAbout() {
     showAboutWindow(this);
 }
 
+void MainWindow::bringToFront() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (m_form == nullptr) {
         return QMainWindow::eventFilter(watched, event);

@@ -42,6 +42,9 @@ public:
     int msgBox(const std::string& prompt, int style, const std::string& title) override;
     void showAbout() override;
 
+    // Shows the window, restored if it was minimized, in front and active.
+    void bringToFront();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

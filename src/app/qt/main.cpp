@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Maker.h"
 #include "app/posix/PosixHost.h"
 #include "app/qt/Appearance.h"
 #include "app/qt/MainWindow.h"
@@ -6,11 +7,13 @@
 #include "drive/posix/PosixFileSystem.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <memory>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(tw::maker::appId));
     tw::qt::installTranslations(app);
 
     tw::PosixHost host;
@@ -24,6 +27,17 @@ int main(int argc, char** argv) {
 
     if (!form.Form_Load()) {
         return 0;
+    }
+    // A later copy asks for this window in front before it shows its box and ends.
+    std::unique_ptr<QSocketNotifier> activation;
+    if (host.activationSocket() >= 0) {
+        activation =
+            std::make_unique<QSocketNotifier>(host.activationSocket(), QSocketNotifier::Read);
+        QObject::connect(activation.get(), &QSocketNotifier::activated, &window, [&] {
+            if (host.takeActivation()) {
+                window.bringToFront();
+            }
+        });
     }
     window.show();
     window.setTimer1(true);
