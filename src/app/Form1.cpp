@@ -7,6 +7,7 @@
 #include "scan/ModDiskScan.h"
 #include "scan/ScanCommand.h"
 #include "system/SystemImmunization.h"
+#include "system/SystemUndo.h"
 
 #include <cstdlib>
 
@@ -117,6 +118,14 @@ void Form1::vbhelpinfo_Click() {
 
 void Form1::about_Click() {
     m_ports.view.showAbout();
+}
+
+void Form1::vbundosystem_Click() {
+    // It runs the companion script as system immunization does: not beside a drive action.
+    ActionGuard guard(m_state);
+    if (guard.acquired()) {
+        SystemUndoClick(m_ports);
+    }
 }
 
 void Form1::Form_Unload() {

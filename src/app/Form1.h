@@ -27,6 +27,8 @@ public:
     void vbexit_Click();
     void vbhelpinfo_Click();
     void about_Click();
+    // The menu item that puts back what system immunization changed.
+    void vbundosystem_Click();
     void Form_Unload();
 
     static constexpr const char* supportUrl = maker::supportUrl;

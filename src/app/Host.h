@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -17,9 +18,11 @@ public:
     [[nodiscard]] virtual std::string programName() const = 0;
 
     // Starts the companion's working copy (a shell script on Linux) with no window and
-    // without waiting for it. The path is passed as one argument (quoted where the platform
-    // builds a command line). False when the start itself failed.
-    virtual bool startScript(const std::string& path) = 0;
+    // without waiting for it, with these arguments after it. The path and each argument are
+    // passed whole (quoted where the platform builds a command line). False when the start
+    // itself failed.
+    virtual bool startScript(const std::string& path,
+                             const std::vector<std::string>& arguments) = 0;
     // Starts a Windows batch file through the command interpreter, hidden and without
     // waiting, its full path quoted. False when the start failed or the platform has no
     // interpreter for batch files.

@@ -177,38 +177,41 @@ TEST(PosixHost, LockFileThatIsNotOurOwnRegularFileIsIgnored) {
     }
 }
 
-TEST(PosixHost, ScriptRunsDetachedWithItsPathAsOneArgument) {
+TEST(PosixHost, ScriptRunsDetachedWithItsPathAndEachArgumentWhole) {
     TempDir base("host");
     const std::string folder = base / "Local Settings/Temp files";
     makeDir(folder);
     const std::string script = folder + "/systemset.bat";
     const std::string record = folder + "/record";
     // Read through the shell's own pid: the substitutions run in subshells with a pipe.
-    writeFile(script, "in=$(readlink /proc/$$/fd/0)\n"
-                      "out=$(readlink /proc/$$/fd/1)\n"
-                      "err=$(readlink /proc/$$/fd/2)\n"
-                      "stat=$(cat /proc/$$/stat)\n"
-                      "printf '%s\\n' \"$0\" \"$#\" \"$in\" \"$out\" \"$err\" \"$stat\" > '" +
-                          record +
-                          ".part'\n"
-                          "mv '" +
-                          record + ".part' '" + record + "'\n");
+    writeFile(script,
+              "in=$(readlink /proc/$$/fd/0)\n"
+              "out=$(readlink /proc/$$/fd/1)\n"
+              "err=$(readlink /proc/$$/fd/2)\n"
+              "stat=$(cat /proc/$$/stat)\n"
+              "printf '%s\\n' \"$0\" \"$#\" \"$1\" \"$2\" \"$in\" \"$out\" \"$err\" \"$stat\" > '" +
+                  record +
+                  ".part'\n"
+                  "mv '" +
+                  record + ".part' '" + record + "'\n");
 
     PosixHost host;
-    ASSERT_TRUE(host.startScript(script));
+    ASSERT_TRUE(host.startScript(script, {"undo", "two words"}));
     ASSERT_TRUE(appearsWithin5s(record));
 
     const std::vector<std::string> lines = splitLines(readFile(record));
-    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[0], script);
-    EXPECT_EQ(lines[1], "0");
-    EXPECT_EQ(lines[2], "/dev/null");
-    EXPECT_EQ(lines[3], "/dev/null");
+    EXPECT_EQ(lines[1], "2");
+    EXPECT_EQ(lines[2], "undo");
+    EXPECT_EQ(lines[3], "two words");
     EXPECT_EQ(lines[4], "/dev/null");
-    EXPECT_NE(sessionOf(lines[5]), static_cast<long>(::getsid(0)));
-    EXPECT_NE(sessionOf(lines[5]), 0);
+    EXPECT_EQ(lines[5], "/dev/null");
+    EXPECT_EQ(lines[6], "/dev/null");
+    EXPECT_NE(sessionOf(lines[7]), static_cast<long>(::getsid(0)));
+    EXPECT_NE(sessionOf(lines[7]), 0);
 
-    EXPECT_FALSE(host.startScript(folder + "/missing.bat"));
+    EXPECT_FALSE(host.startScript(folder + "/missing.bat", {}));
 }
 
 TEST(PosixHost, BatchFileIsNeverReadByTheShell) {

@@ -244,11 +244,12 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcutsAndReachTheirHandlers)
         const char* caption;
         QKeySequence shortcut;
     } items[] = {
+        {menus[0]->menu(), "vbundosystem", "撤销系统免疫(&U)", QKeySequence()},
         {menus[0]->menu(), "vbexit", "退出(&X)", QKeySequence(QStringLiteral("Ctrl+X"))},
         {menus[1]->menu(), "vbhelpinfo", "技术支持(&S)", QKeySequence(QStringLiteral("Ctrl+S"))},
         {menus[1]->menu(), "about", "关于我们(&A)", QKeySequence(QStringLiteral("Ctrl+A"))},
     };
-    EXPECT_EQ(menus[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[0]->menu()->actions().size(), 3); // with a separator before 退出
     EXPECT_EQ(menus[1]->menu()->actions().size(), 2);
     for (const auto& item : items) {
         auto* action = item.menu->findChild<QAction*>(QString::fromUtf8(item.name));
@@ -257,6 +258,11 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcutsAndReachTheirHandlers)
         EXPECT_EQ(action->text().toStdString(), item.caption);
         EXPECT_EQ(action->shortcut(), item.shortcut);
     }
+
+    // Without its companion file the undo item says so in the status line.
+    menus[0]->menu()->findChild<QAction*>(QStringLiteral("vbundosystem"))->trigger();
+    EXPECT_EQ(find<QLabel>("Label7")->text().toStdString(),
+              "找不到" + program.path() + "/systemset.dll无法完成操作！");
 
     show();
     window->activateWindow();

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -17,8 +18,12 @@ public:
     [[nodiscard]] std::string tempFolder() const override { return m_temp; }
     [[nodiscard]] std::string programFolder() const override { return m_program; }
     [[nodiscard]] std::string programName() const override { return name; }
-    bool startScript(const std::string& path) override {
-        m_transcript.add("start " + path);
+    bool startScript(const std::string& path, const std::vector<std::string>& arguments) override {
+        std::string line = "start " + path;
+        for (const std::string& argument : arguments) {
+            line += " " + argument;
+        }
+        m_transcript.add(line);
         if (onStart) {
             onStart(path);
         }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -36,7 +37,7 @@ public:
     [[nodiscard]] std::string tempFolder() const override { return "/tmp"; }
     [[nodiscard]] std::string programFolder() const override { return "/tmp"; }
     [[nodiscard]] std::string programName() const override { return "tarnwick"; }
-    bool startScript(const std::string&) override { return false; }
+    bool startScript(const std::string&, const std::vector<std::string>&) override { return false; }
     bool startBatchFile(const std::string&) override { return false; }
     void openUrl(const std::string&) override {}
     [[nodiscard]] bool previousInstance() override { return false; }

@@ -55,15 +55,21 @@ std::size_t entriesIn(const std::string& folder) {
 }
 
 // A program with its companion file, the monitor already running, and a script stand-in
-// that removes its copy the given time after it was started (never, when not given).
+// that leaves its outcome and removes its copy the given time after it was started (never,
+// when not given).
 struct SystemSetRun {
-    explicit SystemSetRun(std::optional<milliseconds> removeAfter) {
+    explicit SystemSetRun(std::optional<milliseconds> removeAfter,
+                          std::optional<std::string> outcome = "done") {
         writeFile(h.program / "systemset.dll", "companion v2");
-        h.host.onStart = [this, removeAfter](const std::string& path) {
+        h.host.onStart = [this, removeAfter, outcome](const std::string& path) {
             startedWith = readFile(path);
             if (removeAfter) {
-                h.clock.schedule(h.clock.now() + *removeAfter,
-                                 [path] { std::filesystem::remove(path); });
+                h.clock.schedule(h.clock.now() + *removeAfter, [this, path, outcome] {
+                    if (outcome) {
+                        writeFile(h.temp / "systemset.out", *outcome + "\n");
+                    }
+                    std::filesystem::remove(path);
+                });
             }
         };
     }
@@ -150,6 +156,32 @@ TEST(SystemImmunization, StaleWorkingCopyIsOverwritten) {
     EXPECT_EQ(run.startedWith, "companion v2");
     EXPECT_FALSE(exists(run.copy()));
     EXPECT_EQ(run.h.lines().back(), "Timer2 on");
+}
+
+// The script ran but switched nothing off: a desktop without the settings it knows, a
+// setting it could not write, or no word from it at all. An outcome left from an earlier
+// run does not count.
+TEST(SystemImmunization, ScriptThatChangedNothingIsAFailureNotASuccess) {
+    const struct {
+        std::optional<std::string> outcome;
+    } cases[] = {{"unsupported"}, {"failed"}, {std::nullopt}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outcome.value_or("(no outcome)"));
+        SystemSetRun run(milliseconds(500), c.outcome);
+        writeFile(run.h.temp / "systemset.out", "done\n");
+        run.h.view.answer({mb::yes});
+        run.click();
+        EXPECT_EQ(run.h.lines(), cat({confirmed,
+                                      {
+                                          "start " + run.copy(),
+                                          "wait 2s",
+                                          "Label7 colour darkred",
+                                          "Label7: 系统免疫操作失败！",
+                                          "box[48] 警告: 系统免疫操作失败！ -> OK",
+                                          "Timer2 on",
+                                      }}));
+        EXPECT_EQ(entriesIn(run.h.temp.path()), 0u);
+    }
 }
 
 TEST(SystemImmunization, FailedCopyOrStartIsReportedNotWaitedOn) {

@@ -49,7 +49,7 @@ public:
         makeDir(m_box / "home");
         makeDir(m_box / "bin");
         makeDir(m_box / "tmp");
-        for (const char* tool : {"rm", "timeout"}) {
+        for (const char* tool : {"rm", "timeout", "mkdir", "mv"}) {
             const std::string path = findTool(tool);
             if (!path.empty()) {
                 fs::create_symlink(path, m_box / ("bin/" + std::string(tool)));
@@ -74,8 +74,8 @@ public:
     }
 
     // Runs a command in the sandbox's environment; returns its exit status (-1: no exit).
-    int run(const std::string& command) const {
-        const std::string line = "/usr/bin/env -i HOME=" + quoted(m_box / "home") +
+    int run(const std::string& command, const std::string& env = "") const {
+        const std::string line = "/usr/bin/env -i " + env + " HOME=" + quoted(m_box / "home") +
                                  " PATH=" + quoted(m_box / "bin") +
                                  " XDG_CONFIG_HOME=" + quoted(m_box / "home/.config") +
                                  " GSETTINGS_BACKEND=keyfile GSETTINGS_LOG=" + quoted(log()) + " " +
@@ -83,28 +83,67 @@ public:
         const int status = std::system(line.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    int runScript(const std::string& copy) const { return run("/bin/sh " + quoted(copy)); }
+    // Runs the script as Tarnwick does, with "undo" or nothing, and what it prints discarded.
+    int runScript(const std::string& copy, const std::string& mode = "",
+                  const std::string& env = "") const {
+        return run("/bin/sh " + quoted(copy) + " " + mode + " >/dev/null", env);
+    }
+    // Reads a setting with the gsettings of the machine.
+    [[nodiscard]] std::string get(const std::string& key) const {
+        const std::string out = m_box / "get.out";
+        run("gsettings get org.gnome.desktop.media-handling " + key + " > " + quoted(out));
+        return exists(out) ? readFile(out) : "";
+    }
 
     [[nodiscard]] std::string log() const { return m_box / "gsettings.log"; }
     [[nodiscard]] std::string logText() const { return exists(log()) ? readFile(log()) : ""; }
+    // The outcome the working copy leaves for Tarnwick, taken away as Tarnwick does.
+    [[nodiscard]] std::string takeOutcome() const {
+        const std::string path = m_box / "tmp/systemset.out";
+        const std::string text = exists(path) ? readFile(path) : "(none)";
+        fs::remove(path);
+        return text;
+    }
+    [[nodiscard]] std::string record() const {
+        const std::string path = m_box / "home/.local/share/tarnwick/systemset.undo";
+        return exists(path) ? readFile(path) : "(none)";
+    }
+    [[nodiscard]] std::string keyfile() const {
+        const std::string path = m_box / "home/.config/glib-2.0/settings/keyfile";
+        return exists(path) ? readFile(path) : "";
+    }
 
 private:
     TempDir m_box{"systemset"};
 };
 
-TEST(SystemSetScript, SetsTheMediaKeysWhereGsettingsIsAndAlwaysRemovesItsCopy) {
+std::string realGsettingsWithTheSchema() {
+    const std::string gsettings = findTool("gsettings");
+    if (gsettings.empty() ||
+        !fs::exists("/usr/share/glib-2.0/schemas/org.gnome.desktop.media-handling.gschema.xml")) {
+        return {};
+    }
+    return gsettings;
+}
+
+// Where the desktop lacks the settings, or a setting cannot be written, the working copy
+// says so and still removes itself; nothing is recorded that was not found.
+TEST(SystemSetScript, OutcomeWithoutTheSettingsOrWhenWritingFailsAndTheCopyAlwaysGoes) {
     ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
-    const std::string keys = "set org.gnome.desktop.media-handling autorun-never true\n"
-                             "set org.gnome.desktop.media-handling automount-open false\n";
+    const std::string fakeBody = "printf '%s\\n' \"$*\" >> \"$GSETTINGS_LOG\"\n"
+                                 "case $1 in get) echo false ;; set) exit 1 ;; esac\n";
     struct Case {
         const char* name;
         std::optional<std::string> gsettings; // the fake's body; none: not on PATH
-        std::string log;
+        const char* mode;
+        std::string outcome;
+        std::string record;
     };
     const std::vector<Case> cases = {
-        {"gsettings present", "printf '%s\\n' \"$*\" >> \"$GSETTINGS_LOG\"\n", keys},
-        {"gsettings fails", "printf '%s\\n' \"$*\" >> \"$GSETTINGS_LOG\"\nexit 1\n", keys},
-        {"gsettings absent", std::nullopt, ""},
+        {"no gsettings", std::nullopt, "", "unsupported\n", "(none)"},
+        {"no gsettings, undo", std::nullopt, "undo", "norecord\n", "(none)"},
+        {"a setting cannot be written", fakeBody, "", "failed\n",
+         "autorun-never false\nautomount-open false\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,41 +152,78 @@ TEST(SystemSetScript, SetsTheMediaKeysWhereGsettingsIsAndAlwaysRemovesItsCopy) {
             box.addTool("gsettings", *c.gsettings);
         }
         const std::string copy = box.place("systemset.bat");
-        EXPECT_EQ(box.runScript(copy), 0);
+        EXPECT_EQ(box.runScript(copy, c.mode), c.outcome == "norecord\n" ? 0 : 1);
         EXPECT_FALSE(exists(copy));
-        EXPECT_EQ(box.logText(), c.log);
+        EXPECT_EQ(box.takeOutcome(), c.outcome);
+        EXPECT_EQ(box.record(), c.record);
     }
-}
 
-TEST(SystemSetScript, RunByHandUnderItsInstalledNameItStays) {
-    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
-    Sandbox box;
-    const std::string installed = box.place("systemset.dll");
-    EXPECT_EQ(box.runScript(installed), 0);
-    EXPECT_TRUE(exists(installed));
-}
-
-TEST(SystemSetScript, RealGsettingsStoresBothKeys) {
-    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
-    const std::string gsettings = findTool("gsettings");
-    if (gsettings.empty() ||
-        !fs::exists("/usr/share/glib-2.0/schemas/org.gnome.desktop.media-handling.gschema.xml")) {
+    // A desktop that is not GNOME: gsettings is there, GNOME's settings are not.
+    const std::string gsettings = realGsettingsWithTheSchema();
+    if (gsettings.empty()) {
         GTEST_SKIP() << "no gsettings with the GNOME media-handling schema here";
     }
     Sandbox box;
     box.linkTool("gsettings", gsettings);
+    TempDir noSchemas("schemas");
     const std::string copy = box.place("systemset.bat");
+    EXPECT_EQ(box.runScript(copy, "", "XDG_DATA_DIRS=" + quoted(noSchemas.path())), 1);
+    EXPECT_FALSE(exists(copy));
+    EXPECT_EQ(box.takeOutcome(), "unsupported\n");
+    EXPECT_EQ(box.record(), "(none)");
+}
+
+TEST(SystemSetScript, RunByHandUnderItsInstalledNameItStaysAndLeavesNoOutcomeFile) {
+    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
+    Sandbox box;
+    const std::string installed = box.place("systemset.dll");
+    EXPECT_EQ(box.runScript(installed), 1); // no gsettings here
+    EXPECT_TRUE(exists(installed));
+    EXPECT_EQ(box.takeOutcome(), "(none)");
+}
+
+// On a private settings database: the values found before the first change are recorded
+// once, and undo puts them back, a default as a default, and forgets them.
+TEST(SystemSetScript, RecordsWhatItFoundAndUndoPutsItBack) {
+    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
+    const std::string gsettings = realGsettingsWithTheSchema();
+    if (gsettings.empty()) {
+        GTEST_SKIP() << "no gsettings with the GNOME media-handling schema here";
+    }
+    Sandbox box;
+    box.linkTool("gsettings", gsettings);
+    // The user's own choice for one key; the other one is left at its default (false).
+    ASSERT_EQ(box.run("gsettings set org.gnome.desktop.media-handling automount-open false"), 0);
+
+    std::string copy = box.place("systemset.bat");
     EXPECT_EQ(box.runScript(copy), 0);
     EXPECT_FALSE(exists(copy));
-    const std::string out = box.log() + ".get";
-    EXPECT_EQ(
-        box.run("gsettings get org.gnome.desktop.media-handling autorun-never > " + quoted(out)),
-        0);
-    EXPECT_EQ(readFile(out), "true\n");
-    EXPECT_EQ(
-        box.run("gsettings get org.gnome.desktop.media-handling automount-open > " + quoted(out)),
-        0);
-    EXPECT_EQ(readFile(out), "false\n");
+    EXPECT_EQ(box.takeOutcome(), "done\n");
+    EXPECT_EQ(box.get("autorun-never"), "true\n");
+    EXPECT_EQ(box.get("automount-open"), "false\n");
+    const std::string found = "autorun-never false\nautomount-open false\n";
+    EXPECT_EQ(box.record(), found);
+
+    // A second run finds the program's own values: the record keeps the first ones.
+    copy = box.place("systemset.bat");
+    EXPECT_EQ(box.runScript(copy), 0);
+    EXPECT_EQ(box.takeOutcome(), "done\n");
+    EXPECT_EQ(box.record(), found);
+
+    copy = box.place("systemset.bat");
+    EXPECT_EQ(box.runScript(copy, "undo"), 0);
+    EXPECT_FALSE(exists(copy));
+    EXPECT_EQ(box.takeOutcome(), "done\n");
+    EXPECT_EQ(box.get("autorun-never"), "false\n");
+    EXPECT_EQ(box.get("automount-open"), "false\n");
+    // The default is a default again; the user's own choice stays a choice.
+    EXPECT_EQ(box.keyfile().find("autorun-never"), std::string::npos) << box.keyfile();
+    EXPECT_NE(box.keyfile().find("automount-open=false"), std::string::npos) << box.keyfile();
+    EXPECT_EQ(box.record(), "(none)");
+
+    copy = box.place("systemset.bat");
+    EXPECT_EQ(box.runScript(copy, "undo"), 0);
+    EXPECT_EQ(box.takeOutcome(), "norecord\n");
 }
 
 } // namespace

@@ -73,7 +73,13 @@ std::string PosixHost::tempFolder() const {
     return "/tmp";
 }
 
-bool startDetached(const std::string& program, const std::string& argument) {
+bool startDetached(const std::string& program, const std::vector<std::string>& arguments) {
+    // Built before the fork: the child only calls what is safe there.
+    std::vector<const char*> argv{program.c_str()};
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    argv.push_back(nullptr);
     int ready[2];
     if (::pipe2(ready, O_CLOEXEC) != 0) {
         return false;
@@ -106,8 +112,7 @@ bool startDetached(const std::string& program, const std::string& argument) {
             ::dup2(null, 1);
             ::dup2(null, 2);
         }
-        const char* argv[] = {program.c_str(), argument.c_str(), nullptr};
-        ::execvp(program.c_str(), const_cast<char* const*>(argv));
+        ::execvp(program.c_str(), const_cast<char* const*>(argv.data()));
         fail();
     }
     ::close(ready[1]);
@@ -127,11 +132,13 @@ bool startDetached(const std::string& program, const std::string& argument) {
     return n == 0 && !childFailed; // the pipe closed on a successful exec
 }
 
-bool PosixHost::startScript(const std::string& path) {
+bool PosixHost::startScript(const std::string& path, const std::vector<std::string>& arguments) {
     if (::access(path.c_str(), R_OK) != 0) {
         return false;
     }
-    return startDetached("/bin/sh", path);
+    std::vector<std::string> all{path};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return startDetached("/bin/sh", all);
 }
 
 // Linux has no interpreter for Windows batch files, and the shell must never read one:
@@ -142,7 +149,7 @@ bool PosixHost::startBatchFile(const std::string&) {
 }
 
 void PosixHost::openUrl(const std::string& url) {
-    (void)startDetached("xdg-open", url);
+    (void)startDetached("xdg-open", {url});
 }
 
 std::string PosixHost::runtimeFolder() const {

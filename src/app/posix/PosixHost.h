@@ -3,6 +3,7 @@
 #include "app/Host.h"
 
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -17,7 +18,7 @@ public:
     [[nodiscard]] std::string tempFolder() const override;
     [[nodiscard]] std::string programFolder() const override { return m_folder; }
     [[nodiscard]] std::string programName() const override { return m_name; }
-    bool startScript(const std::string& path) override;
+    bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
@@ -41,8 +42,8 @@ private:
     int m_listenFd = -1;
 };
 
-// Starts argv detached from this process: its own session, no terminal, output
-// discarded, not waited for. False when the program could not be started.
-bool startDetached(const std::string& program, const std::string& argument);
+// Starts a program with these arguments detached from this process: its own session, no
+// terminal, output discarded, not waited for. False when it could not be started.
+bool startDetached(const std::string& program, const std::vector<std::string>& arguments);
 
 } // namespace tw

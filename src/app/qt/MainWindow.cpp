@@ -204,6 +204,14 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("操作(&F)"));
     file->setObjectName(QStringLiteral("vbfile"));
+    QAction* undo = file->addAction(QStringLiteral("撤销系统免疫(&U)"));
+    undo->setObjectName(QStringLiteral("vbundosystem"));
+    connect(undo, &QAction::triggered, this, [this] {
+        if (m_form != nullptr) {
+            m_form->vbundosystem_Click();
+        }
+    });
+    file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("退出(&X)"));
     exit->setObjectName(QStringLiteral("vbexit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));

@@ -4,14 +4,25 @@
 #include "app/qt/Appearance.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtClock.h"
+#include "drive/SleepClock.h"
 #include "drive/posix/PosixFileSystem.h"
+#include "system/SystemUndo.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <cstring>
+#include <iostream>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // Until the command-line parser takes it over: the undo works without a window.
+    if (argc == 2 && std::strcmp(argv[1], "--undo-system") == 0) {
+        tw::PosixHost host;
+        const std::unique_ptr<tw::PosixFileSystem> fs = tw::PosixFileSystem::fromEnvironment();
+        tw::SleepClock clock;
+        return tw::SystemUndoCommand(*fs, host, clock, std::cout, std::cerr);
+    }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromUtf8(tw::maker::appId));
     tw::qt::installTranslations(app);
