@@ -2,9 +2,12 @@
 
   atspi-read.py show PID TEXT...         wait until the program shows every TEXT
   atspi-read.py press PID TEXT NAME      wait for TEXT, then press the button or menu item NAME
+  atspi-read.py click PID TEXT NAME      wait for TEXT, then click the middle of the shown
+                                         control NAME with the mouse (xdotool)
 
 Exits 0 on success, 1 after 40 seconds without it.
 """
+import subprocess
 import sys
 import time
 
@@ -75,6 +78,20 @@ def press(app, name):
     return False
 
 
+def click(app, name):
+    for node in walk(app):
+        try:
+            if node.name != name or not showing(node):
+                continue
+            box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        except Exception:
+            continue
+        x, y = box.x + box.width // 2, box.y + box.height // 2
+        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"], check=True)
+        return True
+    return False
+
+
 def main():
     mode, pid, rest = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
     wanted = rest if mode == "show" else rest[:1]
@@ -84,7 +101,9 @@ def main():
         app = application(pid)
         seen = shown_texts(app) if app is not None else []
         if all(text in seen for text in wanted):
-            if mode == "show" or press(app, rest[1]):
+            act = {"show": lambda: True, "press": lambda: press(app, rest[1]),
+                   "click": lambda: click(app, rest[1])}[mode]
+            if act():
                 print("read:", " | ".join(seen))
                 return 0
         time.sleep(0.25)
