@@ -41,6 +41,7 @@ public:
     bool startBatchFile(const std::string&) override { return false; }
     void openUrl(const std::string&) override {}
     [[nodiscard]] bool previousInstance() override { return false; }
+    void activatePreviousInstance() override {}
     void endProgram() override {}
 };
 
