@@ -2,6 +2,9 @@
 
 namespace tw {
 
+PinnedPorts::PinnedPorts(const Ports& ports, const std::string& driveRoot)
+    : m_fs(ports.fs.pinDrive(driveRoot)), m_ports{*m_fs, ports.host, ports.view, ports.clock} {}
+
 void status(MainView& view, const std::string& text) {
     view.setCaption(Ctl::Label7, text);
 }

@@ -7,7 +7,9 @@
 #include "drive/FileSystem.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace tw {
 
@@ -17,6 +19,20 @@ struct Ports {
     Host& host;
     MainView& view;
     Clock& clock;
+};
+
+// The ports of one drive action, its file system pinned to the drive for as long as this
+// lives (see FileSystem::pinDrive).
+class PinnedPorts {
+public:
+    PinnedPorts(const Ports& ports, const std::string& driveRoot);
+    PinnedPorts(const PinnedPorts&) = delete;
+    PinnedPorts& operator=(const PinnedPorts&) = delete;
+    Ports& get() { return m_ports; }
+
+private:
+    std::unique_ptr<FileSystem> m_fs;
+    Ports m_ports;
 };
 
 // State shared by the main window's handlers for the life of the program.

@@ -14,6 +14,8 @@ std::string probedFileSystem(FileSystem& fs, const AppState& state) {
     return state.probedDrive ? fs.fileSystemName(*state.probedDrive) : std::string();
 }
 
+void deepImmunizationOnDrive(Ports& ports, AppState& state);
+
 // Locks the protective folder, then reports success once the batch file had time to run.
 void lockAndReport(Ports& ports, const std::string& autorunPath, const std::string& boxText) {
     Modfoldercacls(ports, autorunPath);
@@ -46,6 +48,17 @@ void deepImmunization(Ports& ports, AppState& state) {
     }
     Delay(ports.clock, 1);
     fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "convert.bat"), true);
+    PinnedPorts pinned(ports, probe.drivePath);
+    deepImmunizationOnDrive(pinned.get(), state);
+}
+
+namespace {
+
+// The drive that came back, pinned anew.
+void deepImmunizationOnDrive(Ports& ports, AppState& state) {
+    FileSystem& fs = ports.fs;
+    MainView& view = ports.view;
+    const DriveProbe& probe = state.probe;
 
     if (fs.folderExists(probe.autorunPath)) {
         reinforceProtection(ports, probe, 4);
@@ -66,5 +79,7 @@ void deepImmunization(Ports& ports, AppState& state) {
     // Without force: a read-only copy stays.
     fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "cacls.bat"), false);
 }
+
+} // namespace
 
 } // namespace tw

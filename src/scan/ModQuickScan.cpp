@@ -24,7 +24,7 @@ public:
         : m_fs(ports.fs), m_view(ports.view), m_clock(ports.clock), m_host(ports.host),
           m_drivePath(drivePath) {}
 
-    void run() {
+    bool run() {
         status(m_view, "正在初始化快速扫描引擎，请稍候......");
         Delay(m_clock, 2);
         status(m_view, "第一阶段：执行伪装型病毒检测，请稍候......");
@@ -32,6 +32,7 @@ public:
         disguisedFolders();
         autorunVirus();
         suspiciousFiles();
+        return m_readable;
     }
 
 private:
@@ -77,8 +78,7 @@ private:
             }
         }
         if (!found) {
-            status(m_view, "第一阶段检测完毕，没有发现伪装病毒！");
-            Delay(m_clock, 3);
+            endOfPhase("第一阶段检测完毕，没有发现伪装病毒！");
         }
     }
 
@@ -108,8 +108,7 @@ private:
             Delay(m_clock, 2);
         }
         if (!found) {
-            status(m_view, "第二阶段检测完毕，没有发现AUTO病毒！");
-            Delay(m_clock, 3);
+            endOfPhase("第二阶段检测完毕，没有发现AUTO病毒！");
         }
     }
 
@@ -204,9 +203,20 @@ private:
             }
         }
         if (!found) {
-            status(m_view, "第三阶段检测完毕，没有发现威胁！");
-            Delay(m_clock, 3);
+            endOfPhase("第三阶段检测完毕，没有发现威胁！");
         }
+    }
+
+    // A phase that found nothing says so only while the drive's root can still be read: a
+    // drive gone away (or a root that cannot be listed) is not a clean drive.
+    void endOfPhase(const std::string& nothingFound) {
+        if (m_fs.files(m_drivePath).has_value()) {
+            status(m_view, nothingFound);
+        } else {
+            m_readable = false;
+            status(m_view, unreadableDriveText);
+        }
+        Delay(m_clock, 3);
     }
 
     // The last four characters, compared exactly.
@@ -220,12 +230,14 @@ private:
     Clock& m_clock;
     Host& m_host;
     const std::string& m_drivePath;
+    bool m_readable = true;
 };
 
 } // namespace
 
-void QuickScan(Ports& ports, const std::string& drivePath) {
-    QuickScanRun(ports, drivePath).run();
+bool QuickScan(Ports& ports, const std::string& drivePath) {
+    PinnedPorts pinned(ports, drivePath);
+    return QuickScanRun(pinned.get(), drivePath).run();
 }
 
 } // namespace tw

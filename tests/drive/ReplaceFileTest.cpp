@@ -72,7 +72,6 @@ TEST_F(ReplaceFile, ReadOnlyEarlierCopyAndOverwriteRefused) {
 
     EXPECT_FALSE(fs.copyFile(temp / "companion", temp / "systemset.bat", false));
     EXPECT_EQ(readFile(temp / "systemset.bat"), "old copy");
-    EXPECT_FALSE(fs.copyFile(temp / "companion", temp / "SYSTEMSET.BAT", false));
 
     EXPECT_TRUE(fs.copyFile(temp / "companion", temp / "systemset.bat", true));
     EXPECT_EQ(readFile(temp / "systemset.bat"), "@echo off\r\n");
@@ -80,18 +79,38 @@ TEST_F(ReplaceFile, ReadOnlyEarlierCopyAndOverwriteRefused) {
     ::umask(mask);
     EXPECT_EQ(modeOf(temp / "systemset.bat"), 0750 & ~mask);
 
-    EXPECT_TRUE(fs.writeTextLines(temp / "CACLS.BAT", {"echo y"}));
+    EXPECT_TRUE(fs.writeTextLines(temp / "cacls.bat", {"echo y"}));
     EXPECT_EQ(readFile(temp / "cacls.bat"), "echo y\r\n");
     EXPECT_EQ(modeOf(temp / "cacls.bat"), 0644 & ~mask);
 
     // A new copy without overwrite, and a copy onto itself.
     EXPECT_TRUE(fs.copyFile(temp / "companion", temp / "fresh.bat", false));
     EXPECT_EQ(readFile(temp / "fresh.bat"), "@echo off\r\n");
-    EXPECT_TRUE(fs.copyFile(temp / "fresh.bat", temp / "FRESH.bat", true));
+    EXPECT_TRUE(fs.copyFile(temp / "fresh.bat", temp / "fresh.bat", true));
     EXPECT_EQ(readFile(temp / "fresh.bat"), "@echo off\r\n");
 
     EXPECT_EQ(listing(temp.path()),
               (std::vector<std::string>{"cacls.bat", "companion", "fresh.bat", "systemset.bat"}));
+}
+
+// The program's working files go by their exact names: a user's files named alike in another
+// case are never found, replaced or deleted in their place.
+TEST_F(ReplaceFile, UsersFilesInAnotherCaseAreKept) {
+    for (const std::string name : {"Convert.Bat", "CACLS.BAT", "SYSTEMSET.BAT"}) {
+        writeFile(temp / name, "mine");
+    }
+    EXPECT_FALSE(fs.fileExists(temp / "convert.bat"));
+    EXPECT_FALSE(fs.deleteFile(temp / "convert.bat", true));
+    EXPECT_FALSE(fs.deleteFile(temp / "cacls.bat", false));
+    EXPECT_TRUE(fs.copyFile(temp / "companion", temp / "systemset.bat", true));
+    EXPECT_TRUE(fs.writeTextLines(temp / "cacls.bat", {"echo y"}));
+    EXPECT_TRUE(fs.deleteFile(temp / "cacls.bat", false));
+    for (const std::string name : {"Convert.Bat", "CACLS.BAT", "SYSTEMSET.BAT"}) {
+        EXPECT_EQ(readFile(temp / name), "mine") << name;
+    }
+    EXPECT_EQ(listing(temp.path()),
+              (std::vector<std::string>{"CACLS.BAT", "Convert.Bat", "SYSTEMSET.BAT", "companion",
+                                        "systemset.bat"}));
 }
 
 // What is in the way and is no plain file stays, and nothing is left behind.
@@ -101,7 +120,7 @@ TEST_F(ReplaceFile, NoPlainFileInTheWay) {
     EXPECT_FALSE(fs.copyFile(temp / "companion", temp / "folder.bat", true));
     EXPECT_FALSE(fs.writeTextLines(temp / "folder.bat", {"x"}));
     EXPECT_FALSE(fs.copyFile(temp / "companion", temp / "link.bat", true));
-    EXPECT_FALSE(fs.writeTextLines(temp / "LINK.BAT", {"x"}));
+    EXPECT_FALSE(fs.writeTextLines(temp / "link.bat", {"x"}));
     EXPECT_EQ(readFile(mine / "precious.txt"), "keep me");
     EXPECT_EQ(listing(temp.path()),
               (std::vector<std::string>{"companion", "folder.bat", "link.bat"}));

@@ -51,6 +51,8 @@ inline Lines autorunCleaned(const std::string& d) {
 }
 inline const Lines phase3Start = {"Label7: 第三阶段：执行常规特征检测，请稍候......", "wait 2s"};
 inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发现威胁！", "wait 3s"};
+// A phase's end where the drive's root can no longer be read: nothing is called clean.
+inline const Lines phaseUnreadable = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 3s"};
 
 // A root without folders, up to the first file of phase 3.
 inline Lines upToPhase3(const std::string& d) {

@@ -26,14 +26,42 @@ constexpr unsigned long ntfs3Magic = 0x7366746e;
 constexpr unsigned long fuseMagic = 0x65735546;
 constexpr std::uint32_t ntfsNormal = 0x80;
 
+// The entry an attribute call works on: a path whose last name is never followed, or the
+// descriptor of the entry itself, reached through its /proc/self/fd link.
+struct Target {
+    std::string path;
+    bool viaDescriptor = false;
+};
+
+ssize_t getX(const Target& t, const char* name, void* value, std::size_t size) {
+    return t.viaDescriptor ? ::getxattr(t.path.c_str(), name, value, size)
+                           : ::lgetxattr(t.path.c_str(), name, value, size);
+}
+
+int setX(const Target& t, const char* name, const void* value, std::size_t size) {
+    return t.viaDescriptor ? ::setxattr(t.path.c_str(), name, value, size, 0)
+                           : ::lsetxattr(t.path.c_str(), name, value, size, 0);
+}
+
+int removeX(const Target& t, const char* name) {
+    return t.viaDescriptor ? ::removexattr(t.path.c_str(), name)
+                           : ::lremovexattr(t.path.c_str(), name);
+}
+
 bool unsupported(int error) {
     return error == ENOTSUP || error == ENOTTY || error == ENOSYS;
 }
 
-// An fd for the FAT ioctls; never through a link.
-int openForIoctl(const std::string& path, const struct stat& st) {
-    return ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
-                                    (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0));
+// An fd for the FAT ioctls; never through a link (a descriptor's own /proc link is no link
+// of the drive's). Only files and folders are opened: opening a device may act on it.
+int openForIoctl(const Target& t, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        errno = ENOTSUP;
+        return -1;
+    }
+    return ::open(t.path.c_str(), O_RDONLY | (t.viaDescriptor ? 0 : O_NOFOLLOW) | O_CLOEXEC |
+                                      O_NONBLOCK | O_NOCTTY |
+                                      (S_ISDIR(st.st_mode) ? O_DIRECTORY : 0));
 }
 
 bool hasWritePermission(const struct stat& st) {
@@ -57,10 +85,10 @@ struct NtfsValue {
     std::uint32_t word;
 };
 
-std::optional<NtfsValue> readNtfsWord(const std::string& path) {
+std::optional<NtfsValue> readNtfsWord(const Target& t) {
     for (const NtfsWord& form : ntfsWords) {
         std::array<unsigned char, 4> bytes{};
-        const ssize_t n = ::lgetxattr(path.c_str(), form.name, bytes.data(), form.size);
+        const ssize_t n = getX(t, form.name, bytes.data(), form.size);
         if (n != static_cast<ssize_t>(form.size)) {
             continue;
         }
@@ -74,18 +102,18 @@ std::optional<NtfsValue> readNtfsWord(const std::string& path) {
     return std::nullopt;
 }
 
-bool writeNtfsWord(const std::string& path, const NtfsWord& form, std::uint32_t word) {
+bool writeNtfsWord(const Target& t, const NtfsWord& form, std::uint32_t word) {
     std::array<unsigned char, 4> bytes{};
     for (std::size_t i = 0; i < form.size; ++i) {
         const std::size_t shift = form.bigEndian ? (form.size - 1 - i) * 8 : i * 8;
         bytes[i] = static_cast<unsigned char>((word >> shift) & 0xFF);
     }
-    return ::lsetxattr(path.c_str(), form.name, bytes.data(), form.size, 0) == 0;
+    return setX(t, form.name, bytes.data(), form.size) == 0;
 }
 
-unsigned long magicOf(const std::string& path) {
+unsigned long magicOf(const Target& t) {
     struct statfs sf {};
-    if (::statfs(path.c_str(), &sf) != 0) {
+    if (::statfs(t.path.c_str(), &sf) != 0) {
         return 0;
     }
     return static_cast<unsigned long>(sf.f_type);
@@ -98,23 +126,23 @@ struct Placement {
     std::optional<NtfsValue> ntfs;
 };
 
-Placement placementOf(const std::string& path) {
-    const unsigned long magic = magicOf(path);
-    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(path) : std::nullopt;
+Placement placementOf(const Target& t) {
+    const unsigned long magic = magicOf(t);
+    auto ntfs = magic == fuseMagic || magic == ntfs3Magic ? readNtfsWord(t) : std::nullopt;
     return {attributeStoreFor(magic, ntfs.has_value()), ntfs};
 }
 
-std::optional<std::string> readXattr(const std::string& path, const char* name) {
+std::optional<std::string> readXattr(const Target& t, const char* name) {
     std::vector<char> buffer(256);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const ssize_t n = ::lgetxattr(path.c_str(), name, buffer.data(), buffer.size());
+        const ssize_t n = getX(t, name, buffer.data(), buffer.size());
         if (n >= 0) {
             return std::string(buffer.data(), static_cast<std::size_t>(n));
         }
         if (errno != ERANGE) {
             return std::nullopt;
         }
-        const ssize_t size = ::lgetxattr(path.c_str(), name, nullptr, 0);
+        const ssize_t size = getX(t, name, nullptr, 0);
         if (size < 0 || size > 65536) {
             return std::nullopt;
         }
@@ -184,10 +212,12 @@ std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st) {
+namespace {
+
+std::optional<std::uint32_t> readDos(const Target& t, const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
     std::uint32_t stored = isFolder ? 0 : attr::archive;
-    if (const auto raw = readXattr(path, dosAttribName)) {
+    if (const auto raw = readXattr(t, dosAttribName)) {
         if (const auto parsed = parseDosAttrib(*raw)) {
             stored = *parsed;
         }
@@ -202,7 +232,7 @@ std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct
     return value;
 }
 
-bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value) {
+bool writeDos(const Target& t, const struct stat& st, std::uint32_t value) {
     const bool isFolder = S_ISDIR(st.st_mode);
     std::uint32_t stored = value & writableAttributes;
     const mode_t oldMode = st.st_mode & 07777;
@@ -215,7 +245,9 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     }
     const auto setMode = [&] {
         return newMode == oldMode ||
-               ::fchmodat(AT_FDCWD, path.c_str(), newMode, AT_SYMLINK_NOFOLLOW) == 0;
+               (t.viaDescriptor
+                    ? ::chmod(t.path.c_str(), newMode)
+                    : ::fchmodat(AT_FDCWD, t.path.c_str(), newMode, AT_SYMLINK_NOFOLLOW)) == 0;
     };
     // Writing an extended attribute needs write permission: grant it before, take it after.
     const bool grantsWrite = (newMode & S_IWUSR) != 0 && (oldMode & S_IWUSR) == 0;
@@ -225,13 +257,11 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     bool recorded = false;
     if (stored == (isFolder ? 0u : attr::archive)) {
         // The default needs no record; an absent record reads back as it.
-        recorded = ::lremovexattr(path.c_str(), dosAttribName) == 0 || errno == ENODATA ||
-                   unsupported(errno);
+        recorded = removeX(t, dosAttribName) == 0 || errno == ENODATA || unsupported(errno);
     } else {
         std::array<char, 16> text{};
         const int len = std::snprintf(text.data(), text.size(), "0x%x", stored);
-        recorded = ::lsetxattr(path.c_str(), dosAttribName, text.data(),
-                               static_cast<std::size_t>(len), 0) == 0;
+        recorded = setX(t, dosAttribName, text.data(), static_cast<std::size_t>(len)) == 0;
     }
     if (!recorded) {
         return false;
@@ -239,21 +269,21 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     return grantsWrite || setMode();
 }
 
-std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
+std::optional<std::uint32_t> readAttr(const Target& t, const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
-    const auto [store, ntfs] = placementOf(path);
+    const auto [store, ntfs] = placementOf(t);
     switch (store) {
     case AttributeStore::fatIoctl: {
-        const Fd fd(openForIoctl(path, st));
+        const Fd fd(openForIoctl(t, st));
         if (fd.get() < 0) {
-            return std::nullopt;
+            return unsupported(errno) ? readDos(t, st) : std::nullopt;
         }
         std::uint32_t word = 0;
         if (::ioctl(fd.get(), FAT_IOCTL_GET_ATTRIBUTES, &word) == 0) {
             return shownWord(word, isFolder);
         }
         // exFAT before the ioctls came: it keeps no more than the defaults show.
-        return unsupported(errno) ? readDosAttrib(path, st) : std::nullopt;
+        return unsupported(errno) ? readDos(t, st) : std::nullopt;
     }
     case AttributeStore::ntfsXattr:
         if (!ntfs) {
@@ -263,14 +293,14 @@ std::optional<std::uint32_t> readAttributes(const std::string& path, const struc
     case AttributeStore::dosAttrib:
         break;
     }
-    return readDosAttrib(path, st);
+    return readDos(t, st);
 }
 
-bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value) {
-    const auto [store, ntfs] = placementOf(path);
+bool writeAttr(const Target& t, const struct stat& st, std::uint32_t value) {
+    const auto [store, ntfs] = placementOf(t);
     switch (store) {
     case AttributeStore::fatIoctl: {
-        const Fd fd(openForIoctl(path, st));
+        const Fd fd(openForIoctl(t, st));
         if (fd.get() < 0) {
             return false;
         }
@@ -279,7 +309,7 @@ bool writeAttributes(const std::string& path, const struct stat& st, std::uint32
         if (::ioctl(fd.get(), FAT_IOCTL_SET_ATTRIBUTES, &word) == 0) {
             return true;
         }
-        return unsupported(errno) && writeDosAttrib(path, st, value);
+        return unsupported(errno) && writeDos(t, st, value);
     }
     case AttributeStore::ntfsXattr: {
         if (!ntfs) {
@@ -289,12 +319,42 @@ bool writeAttributes(const std::string& path, const struct stat& st, std::uint32
         // with none becomes "normal" there.
         const std::uint32_t word =
             (ntfs->word & ~(writableAttributes | ntfsNormal)) | (value & writableAttributes);
-        return writeNtfsWord(path, *ntfs->form, word);
+        return writeNtfsWord(t, *ntfs->form, word);
     }
     case AttributeStore::dosAttrib:
         break;
     }
-    return writeDosAttrib(path, st, value);
+    return writeDos(t, st, value);
+}
+
+Target descriptorTarget(int fd) {
+    return Target{"/proc/self/fd/" + std::to_string(fd), true};
+}
+
+} // namespace
+
+std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st) {
+    return readDos(Target{path}, st);
+}
+
+bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value) {
+    return writeDos(Target{path}, st, value);
+}
+
+std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {
+    return readAttr(Target{path}, st);
+}
+
+bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value) {
+    return writeAttr(Target{path}, st, value);
+}
+
+std::optional<std::uint32_t> readAttributesAt(int fd, const struct stat& st) {
+    return readAttr(descriptorTarget(fd), st);
+}
+
+bool writeAttributesAt(int fd, const struct stat& st, std::uint32_t value) {
+    return writeAttr(descriptorTarget(fd), st, value);
 }
 
 } // namespace tw::posix

@@ -30,6 +30,10 @@ AttributeStore attributeStoreFor(unsigned long magic, bool ntfsAttributeReadable
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st);
 bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value);
 
+// The same for an entry held by a descriptor (O_PATH is enough), never through a path.
+std::optional<std::uint32_t> readAttributesAt(int fd, const struct stat& st);
+bool writeAttributesAt(int fd, const struct stat& st, std::uint32_t value);
+
 // The user.DOSATTRIB form used where the file system has no attributes of its own.
 std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st);
 bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value);

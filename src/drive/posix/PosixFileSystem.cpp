@@ -1,6 +1,7 @@
 #include "drive/posix/PosixFileSystem.h"
 
 #include "drive/posix/MountTable.h"
+#include "drive/posix/PinnedDrive.h"
 #include "drive/posix/PosixAttributes.h"
 #include "drive/posix/PosixIo.h"
 #include "drive/posix/TextLineReader.h"
@@ -16,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tw {
@@ -193,6 +195,15 @@ bool namesEqualIgnoringCase(const std::string& a, const std::string& b) {
         }
     }
     return i == a.size() && j == b.size();
+}
+
+std::u32string foldCase(const std::string& name) {
+    std::u32string folded;
+    folded.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        folded.push_back(upper(nextCodePoint(name, i)));
+    }
+    return folded;
 }
 
 bool kernelMatchesIgnoringCase(const posix::FolderVolume& volume, const std::string& name) {
@@ -393,8 +404,10 @@ std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
     ensureRootsKnown();
     const std::string* guard = guardedRootOf(path);
     struct stat st {};
-    if (guard == nullptr && lstatOf(path, st)) {
-        return path;
+    // Elsewhere (the temporary folder, the program's folder) names are exact: a user's
+    // CONVERT.BAT is not the program's convert.bat.
+    if (guard == nullptr) {
+        return lstatOf(path, st) ? std::optional<std::string>(path) : std::nullopt;
     }
     // Walk the components, matching each one ignoring case where the exact name is absent.
     // Below a removable drive's root, every folder on the way must be a folder itself.
@@ -460,7 +473,7 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     if (lstatOf(exact, st)) {
         return Placement{exact, true};
     }
-    if (exactMissIsFinal(*parent, name)) {
+    if (guardedRootOf(*parent) == nullptr || exactMissIsFinal(*parent, name)) {
         return Placement{exact, false};
     }
     if (const auto match = matchInFolder(*parent, name)) {
@@ -733,6 +746,39 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
     }
     return replaceFile(where->path, true, 0644,
                        [&](int out) { return writeAll(out, text.data(), text.size()); });
+}
+
+std::unique_ptr<FileSystem> PosixFileSystem::pinDrive(const std::string& rawRoot) {
+    const std::string root = stripTrailingSeparators(rawRoot);
+    const auto real = posix::realPath(root);
+    posix::Fd fd(real ? ::open(real->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    if (fd.get() >= 0 && !mountedAt(root, fd.get())) {
+        fd = posix::Fd(-1);
+    }
+    const auto volume = m_source.roots.volumeOfFolder
+                            ? m_source.roots.volumeOfFolder(root)
+                            : posix::volumeOfFolder(root, m_source.mountInfo);
+    return std::make_unique<PinnedDrive>(*this, root, std::move(fd), volume);
+}
+
+bool PosixFileSystem::mountedAt(const std::string& root, int rootFd) {
+    if (m_declared) {
+        return true; // declared drives are plain folders as often as mounts
+    }
+    struct stat st {};
+    if (::fstat(rootFd, &st) != 0) {
+        return false;
+    }
+    // Opened after the drive went away, the descriptor would hold the folder below it.
+    for (const Drive& drive : drives()) {
+        if (drive.path != root) {
+            continue;
+        }
+        const auto mounted = posix::decodeDriveId(drive);
+        return mounted && mounted->mount.dev.major == major(st.st_dev) &&
+               mounted->mount.dev.minor == minor(st.st_dev);
+    }
+    return false;
 }
 
 std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& driveRoot,

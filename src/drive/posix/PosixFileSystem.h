@@ -52,6 +52,7 @@ public:
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
+    std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 
@@ -76,6 +77,8 @@ private:
     bool isDriveRoot(const std::string& path);
     void knowRoots(const std::vector<Drive>& drives);
     void ensureRootsKnown();
+    // The descriptor holds the file system the mount table has at root.
+    bool mountedAt(const std::string& root, int rootFd);
     [[nodiscard]] const std::string* guardedRootOf(const std::string& path) const;
 
     std::optional<std::string> m_declared;
@@ -92,6 +95,8 @@ std::vector<Drive> parseDeclaredDrives(const std::string& declaration);
 // Whether two names are equal ignoring letter case, as FAT and NTFS compare them: ASCII,
 // Latin, Greek, Cyrillic and full-width Latin letters.
 bool namesEqualIgnoringCase(const std::string& a, const std::string& b);
+// The key under which names equal ignoring case are equal.
+std::u32string foldCase(const std::string& name);
 
 // Whether the kernel's own lookup of name on such a volume finds every entry that
 // namesEqualIgnoringCase would: exFAT compares through the volume's up-case table; FAT folds

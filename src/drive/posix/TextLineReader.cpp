@@ -211,7 +211,10 @@ std::string decodeLine(std::string_view bytes) {
 
 std::unique_ptr<LineReader> openTextLineReader(const std::string& path) {
     // Non-blocking, so that a fifo put in place of the file cannot hold the scan.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    return textLineReaderOf(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+}
+
+std::unique_ptr<LineReader> textLineReaderOf(int fd) {
     if (fd < 0) {
         return nullptr;
     }

@@ -51,6 +51,8 @@ private:
 // Reads a file's lines in bounded memory and time (see maxLineBytes, maxFileBytes),
 // decoding each one with LineDecoder. Only a regular file is opened, never through a link.
 std::unique_ptr<LineReader> openTextLineReader(const std::string& path);
+// The same over a descriptor opened for reading, which it takes over (closed also on failure).
+std::unique_ptr<LineReader> textLineReaderOf(int fd);
 
 // Decodes one line's bytes to UTF-8, as LineDecoder does.
 std::string decodeLine(std::string_view bytes);

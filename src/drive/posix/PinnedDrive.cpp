@@ -1,0 +1,488 @@
+#include "drive/posix/PinnedDrive.h"
+
+#include "drive/posix/PosixAttributes.h"
+#include "drive/posix/PosixFileSystem.h"
+#include "drive/posix/TextLineReader.h"
+
+#include <cerrno>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace tw {
+
+namespace {
+
+// A listing is reused only when the folder's change time is older than this at the moment
+// of listing: a change in the same tick of the file system's clock (two seconds on FAT)
+// would leave the change time as it was.
+constexpr time_t listingMargin = 2;
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+std::string stripTrailingSeparators(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// A directory stream over a folder descriptor; closes it when it goes.
+class DirStream {
+public:
+    explicit DirStream(int fd) : m_dir(fd >= 0 ? ::fdopendir(fd) : nullptr) {
+        if (m_dir == nullptr && fd >= 0) {
+            ::close(fd);
+        }
+    }
+    ~DirStream() {
+        if (m_dir != nullptr) {
+            ::closedir(m_dir);
+        }
+    }
+    DirStream(const DirStream&) = delete;
+    DirStream& operator=(const DirStream&) = delete;
+
+    [[nodiscard]] bool open() const { return m_dir != nullptr; }
+    [[nodiscard]] int fd() const { return ::dirfd(m_dir); }
+    // The next name other than "." and "..": nothing at the end; error set when reading failed.
+    const char* next(bool& error) {
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(m_dir);
+            if (entry == nullptr) {
+                error = errno != 0;
+                return nullptr;
+            }
+            if (!isDotOrDotDot(entry->d_name)) {
+                return entry->d_name;
+            }
+        }
+    }
+
+private:
+    DIR* m_dir;
+};
+
+} // namespace
+
+PinnedDrive::PinnedDrive(FileSystem& outside, std::string root, posix::Fd rootFd,
+                         std::optional<posix::FolderVolume> volume)
+    : m_outside(outside), m_root(stripTrailingSeparators(std::move(root))),
+      m_rootFd(std::move(rootFd)), m_volume(std::move(volume)) {
+    struct stat st {};
+    if (m_rootFd.get() >= 0 && ::fstat(m_rootFd.get(), &st) == 0) {
+        m_dev = st.st_dev;
+    } else {
+        m_rootFd = posix::Fd(-1);
+    }
+}
+
+std::optional<std::vector<std::string>> PinnedDrive::partsOf(const std::string& rawPath) const {
+    const std::string path = stripTrailingSeparators(rawPath);
+    std::size_t pos = 0;
+    if (m_root == "/") {
+        if (path.empty() || path[0] != '/') {
+            return std::nullopt;
+        }
+    } else {
+        if (path.compare(0, m_root.size(), m_root) != 0 ||
+            (path.size() > m_root.size() && path[m_root.size()] != '/')) {
+            return std::nullopt;
+        }
+        pos = m_root.size();
+    }
+    std::vector<std::string> parts;
+    while (pos < path.size()) {
+        auto next = path.find('/', pos);
+        if (next == std::string::npos) {
+            next = path.size();
+        }
+        std::string part = path.substr(pos, next - pos);
+        pos = next + 1;
+        if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+    }
+    return parts;
+}
+
+int PinnedDrive::openBeneath(int folderFd, const std::string& name, int flags) const {
+    static bool haveOpenat2 = true;
+    if (name.empty() || name == ".." || name.find('/') != std::string::npos) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (haveOpenat2) {
+        open_how how{};
+        how.flags = static_cast<unsigned int>(flags | O_NOFOLLOW | O_CLOEXEC);
+        how.resolve =
+            RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+        const long fd = ::syscall(SYS_openat2, folderFd, name.c_str(), &how, sizeof how);
+        if (fd >= 0 || errno != ENOSYS) {
+            return static_cast<int>(fd);
+        }
+        haveOpenat2 = false;
+    }
+    // Older kernels: one name, no link, and the device compared by hand.
+    posix::Fd fd(::openat(folderFd, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        return -1;
+    }
+    if (!onDrive(st)) {
+        errno = EXDEV;
+        return -1;
+    }
+    return fd.release();
+}
+
+std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const std::string& name) {
+    struct stat folder {};
+    if (::fstat(folderFd, &folder) != 0) {
+        return std::nullopt;
+    }
+    const std::u32string key = foldCase(name);
+    const auto cached = m_listings.find(folder.st_ino);
+    if (cached != m_listings.end() && sameTime(cached->second.changed, folder.st_ctim)) {
+        const auto hit = cached->second.byFolded.find(key);
+        return hit == cached->second.byFolded.end() ? std::nullopt
+                                                    : std::optional<std::string>(hit->second);
+    }
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    DirStream dir(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.open()) {
+        return std::nullopt;
+    }
+    Listing listing;
+    listing.changed = folder.st_ctim;
+    bool error = false;
+    while (const char* entry = dir.next(error)) {
+        const std::string candidate = entry;
+        auto [it, added] = listing.byFolded.try_emplace(foldCase(candidate), candidate);
+        // Where a case-sensitive file system holds several, the first in byte order.
+        if (!added && candidate < it->second) {
+            it->second = candidate;
+        }
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    const auto hit = listing.byFolded.find(key);
+    std::optional<std::string> match =
+        hit == listing.byFolded.end() ? std::nullopt : std::optional<std::string>(hit->second);
+    if (now.tv_sec - folder.st_ctim.tv_sec >= listingMargin) {
+        m_listings[folder.st_ino] = std::move(listing);
+    } else {
+        m_listings.erase(folder.st_ino);
+    }
+    return match;
+}
+
+std::optional<std::string> PinnedDrive::nameIn(int folderFd, const std::string& name,
+                                               struct stat& st) {
+    if (name == "..") {
+        return std::nullopt;
+    }
+    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        return name;
+    }
+    if (errno != ENOENT || (m_volume && kernelMatchesIgnoringCase(*m_volume, name))) {
+        return std::nullopt;
+    }
+    auto match = matchIgnoringCase(folderFd, name);
+    if (!match || ::fstatat(folderFd, match->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return match;
+}
+
+std::optional<PinnedDrive::Found> PinnedDrive::find(const std::vector<std::string>& parts) {
+    if (m_rootFd.get() < 0) {
+        return std::nullopt;
+    }
+    Found found;
+    found.folderFd = m_rootFd.get();
+    found.path = m_root;
+    if (parts.empty()) {
+        // A root folder removed from its file system is no drive any more.
+        if (::fstat(m_rootFd.get(), &found.st) != 0 || found.st.st_nlink == 0) {
+            return std::nullopt;
+        }
+        return found;
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        struct stat st {};
+        auto name = nameIn(found.folderFd, parts[i], st);
+        // Something mounted inside the drive is not part of it.
+        if (!name || !onDrive(st)) {
+            return std::nullopt;
+        }
+        found.path = join(found.path, *name);
+        if (i + 1 == parts.size()) {
+            found.name = std::move(*name);
+            found.st = st;
+            return found;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            return std::nullopt;
+        }
+        posix::Fd next(openBeneath(found.folderFd, *name, O_PATH | O_DIRECTORY));
+        if (next.get() < 0) {
+            return std::nullopt;
+        }
+        found.folderFd = next.get();
+        found.folder = std::move(next);
+    }
+    return std::nullopt;
+}
+
+std::optional<PinnedDrive::Found> PinnedDrive::findOnDrive(const std::string& path) {
+    const auto parts = partsOf(path);
+    return parts ? find(*parts) : std::nullopt;
+}
+
+posix::Fd PinnedDrive::openEntry(const Found& found) const {
+    posix::Fd fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
+                                : openBeneath(found.folderFd, found.name, O_PATH));
+    struct stat st {};
+    // The name may have been given to another entry since it was looked up.
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_ino != found.st.st_ino ||
+        !onDrive(st)) {
+        return posix::Fd(-1);
+    }
+    return fd;
+}
+
+bool PinnedDrive::fileExists(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.fileExists(path);
+    }
+    const auto found = findOnDrive(path);
+    return found && !found->isRoot() && !S_ISDIR(found->st.st_mode);
+}
+
+bool PinnedDrive::folderExists(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.folderExists(path);
+    }
+    const auto found = findOnDrive(path);
+    return found && S_ISDIR(found->st.st_mode);
+}
+
+std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folder, bool folders) {
+    const auto found = findOnDrive(folder);
+    if (!found || !S_ISDIR(found->st.st_mode)) {
+        return std::nullopt;
+    }
+    DirStream dir(found->isRoot()
+                      ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                      : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY));
+    if (!dir.open()) {
+        return std::nullopt;
+    }
+    std::vector<Entry> entries;
+    bool error = false;
+    while (const char* name = dir.next(error)) {
+        struct stat st {};
+        if (::fstatat(dir.fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !onDrive(st)) {
+            continue;
+        }
+        if (S_ISDIR(st.st_mode) == folders) {
+            entries.push_back(Entry{join(found->path, name), name});
+        }
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    return entries;
+}
+
+std::optional<std::vector<Entry>> PinnedDrive::subFolders(const std::string& folder) {
+    return partsOf(folder) ? children(folder, true) : m_outside.subFolders(folder);
+}
+
+std::optional<std::vector<Entry>> PinnedDrive::files(const std::string& folder) {
+    return partsOf(folder) ? children(folder, false) : m_outside.files(folder);
+}
+
+std::optional<std::uint32_t> PinnedDrive::attributes(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.attributes(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found) {
+        return std::nullopt;
+    }
+    if (S_ISLNK(found->st.st_mode)) {
+        return attr::archive; // never followed
+    }
+    const posix::Fd fd = openEntry(*found);
+    if (fd.get() < 0) {
+        return std::nullopt;
+    }
+    return posix::readAttributesAt(fd.get(), found->st);
+}
+
+bool PinnedDrive::setAttributes(const std::string& path, std::uint32_t value) {
+    if (!partsOf(path)) {
+        return m_outside.setAttributes(path, value);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || S_ISLNK(found->st.st_mode)) {
+        return false;
+    }
+    const posix::Fd fd = openEntry(*found);
+    return fd.get() >= 0 && posix::writeAttributesAt(fd.get(), found->st, value);
+}
+
+bool PinnedDrive::deleteFile(const std::string& path, bool force) {
+    if (!partsOf(path)) {
+        return m_outside.deleteFile(path, force);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || found->isRoot() || S_ISDIR(found->st.st_mode)) {
+        return false;
+    }
+    if (!force && !S_ISLNK(found->st.st_mode)) {
+        const auto value = attributes(path);
+        if (!value || (*value & attr::readOnly) != 0) {
+            return false;
+        }
+    }
+    return ::unlinkat(found->folderFd, found->name.c_str(), 0) == 0;
+}
+
+// No drive action copies or writes text files on its drive: refused rather than done
+// through a path.
+bool PinnedDrive::copyFile(const std::string& source, const std::string& destination,
+                           bool overwrite) {
+    if (partsOf(source) || partsOf(destination)) {
+        return false;
+    }
+    return m_outside.copyFile(source, destination, overwrite);
+}
+
+bool PinnedDrive::writeTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    return !partsOf(path) && m_outside.writeTextLines(path, lines);
+}
+
+bool PinnedDrive::mkDir(const std::string& path) {
+    const auto parts = partsOf(path);
+    if (!parts) {
+        return m_outside.mkDir(path);
+    }
+    if (parts->empty()) {
+        return false;
+    }
+    std::vector<std::string> parentParts(parts->begin(), parts->end() - 1);
+    const std::string& name = parts->back();
+    auto parent = find(parentParts);
+    if (!parent || !S_ISDIR(parent->st.st_mode) || name == "..") {
+        return false;
+    }
+    posix::Fd folder(parent->isRoot()
+                         ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
+                         : openBeneath(parent->folderFd, parent->name, O_PATH | O_DIRECTORY));
+    struct stat st {};
+    if (folder.get() < 0 || nameIn(folder.get(), name, st)) {
+        return false; // the name (in any case) is taken
+    }
+    return ::mkdirat(folder.get(), name.c_str(), 0777) == 0;
+}
+
+std::optional<std::uint64_t> PinnedDrive::fileLen(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.fileLen(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || S_ISDIR(found->st.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(found->st.st_size);
+}
+
+std::unique_ptr<LineReader> PinnedDrive::openText(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.openText(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || !S_ISREG(found->st.st_mode)) {
+        return nullptr;
+    }
+    return posix::textLineReaderOf(
+        openBeneath(found->folderFd, found->name, O_RDONLY | O_NONBLOCK));
+}
+
+std::unique_ptr<ByteReader> PinnedDrive::openRead(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.openRead(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || !S_ISREG(found->st.st_mode)) {
+        return nullptr;
+    }
+    posix::Fd fd(openBeneath(found->folderFd, found->name, O_RDONLY | O_NONBLOCK));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
+    return posix::byteReaderOf(std::move(fd));
+}
+
+bool PinnedDrive::denyEveryone(const std::string& folder) {
+    return !partsOf(folder) && m_outside.denyEveryone(folder);
+}
+
+bool PinnedDrive::deniesEveryone(const std::string& folder) {
+    return !partsOf(folder) && m_outside.deniesEveryone(folder);
+}
+
+std::optional<std::string> PinnedDrive::resolveOnDrive(const std::string& driveRoot,
+                                                       const std::string& target) {
+    if (stripTrailingSeparators(driveRoot) != m_root) {
+        return m_outside.resolveOnDrive(driveRoot, target);
+    }
+    // A NUL would cut the name short at the system call.
+    if (target.empty() || target.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    // Names written on Windows separate folders with backslashes.
+    std::string relative = target;
+    for (char& c : relative) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    const auto parts = partsOf(relative[0] == '/' ? relative : join(m_root, relative));
+    if (!parts) {
+        return std::nullopt;
+    }
+    for (const std::string& part : *parts) {
+        if (part == "..") {
+            return std::nullopt;
+        }
+    }
+    // A link is never followed: what it leads to is not taken for a file of the drive.
+    const auto found = find(*parts);
+    if (!found || S_ISLNK(found->st.st_mode)) {
+        return std::nullopt;
+    }
+    return found->path;
+}
+
+} // namespace tw
