@@ -479,6 +479,7 @@ std::vector<MountRecord> parseMountInfo(std::string_view text) {
             continue;
         }
         MountRecord record;
+        record.id = std::strtoull(std::string(fields[0]).c_str(), nullptr, 10);
         record.dev = *dev;
         record.root = decodeMountEscapes(fields[3]);
         record.mountPoint = decodeMountEscapes(fields[4]);

@@ -2,6 +2,7 @@
 
 #include "drive/FileSystem.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -22,12 +23,13 @@ std::optional<DevNumber> parseDevNumber(std::string_view text);
 
 // One line of /proc/self/mountinfo, its paths decoded.
 struct MountRecord {
-    DevNumber dev;    // the file system's device numbers (field 3)
-    std::string root; // the folder of the file system mounted here ("/" unless a bind)
+    DevNumber dev;        // the file system's device numbers (field 3)
+    std::string root;     // the folder of the file system mounted here ("/" unless a bind)
     std::string mountPoint;
     std::string fsType;
     std::string source;
     std::string superOptions; // the file system's own options ("rw,check=s")
+    std::uint64_t id = 0;     // the mount's own number (field 1)
 };
 
 // statfs types of the file systems whose own lookup may already ignore letter case.

@@ -765,20 +765,29 @@ bool PosixFileSystem::mountedAt(const std::string& root, int rootFd) {
     if (m_declared) {
         return true; // declared drives are plain folders as often as mounts
     }
-    struct stat st {};
-    if (::fstat(rootFd, &st) != 0) {
+    const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt;
+    if (!text) {
         return false;
     }
-    // Opened after the drive went away, the descriptor would hold the folder below it.
-    for (const Drive& drive : drives()) {
-        if (drive.path != root) {
-            continue;
+    // The last mount on a folder hides the earlier ones.
+    std::optional<posix::MountRecord> visible;
+    for (posix::MountRecord& record : posix::parseMountInfo(*text)) {
+        if (record.mountPoint == root) {
+            visible = std::move(record);
         }
-        const auto mounted = posix::decodeDriveId(drive);
-        return mounted && mounted->mount.dev.major == major(st.st_dev) &&
-               mounted->mount.dev.minor == minor(st.st_dev);
     }
-    return false;
+    // Opened after the drive went away, the descriptor would hold the folder below it.
+    if (!visible) {
+        return false;
+    }
+    struct statx sx {};
+    if (::statx(rootFd, "", AT_EMPTY_PATH, STATX_MNT_ID, &sx) == 0 &&
+        (sx.stx_mask & STATX_MNT_ID) != 0) {
+        return sx.stx_mnt_id == visible->id;
+    }
+    struct stat st {};
+    return ::fstat(rootFd, &st) == 0 && visible->dev.major == major(st.st_dev) &&
+           visible->dev.minor == minor(st.st_dev);
 }
 
 std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& driveRoot,
