@@ -9,7 +9,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tw {
@@ -38,6 +40,30 @@ std::string stripTrailingSeparators(std::string path) {
 
 std::string join(const std::string& folder, const std::string& name) {
     return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// An entry's status with its mount: a bind mount of a folder of the same file system has the
+// same device, so the device alone cannot tell.
+std::optional<EntryStatView> statEntry(int folderFd, const char* name, int flags) {
+    struct statx sx {};
+    if (::statx(folderFd, name, flags | AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0) {
+        return std::nullopt;
+    }
+    EntryStatView e;
+    e.st.st_mode = sx.stx_mode;
+    e.st.st_ino = sx.stx_ino;
+    e.st.st_dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    e.st.st_nlink = sx.stx_nlink;
+    e.st.st_uid = sx.stx_uid;
+    e.st.st_gid = sx.stx_gid;
+    e.st.st_size = static_cast<off_t>(sx.stx_size);
+    e.st.st_ctim = {sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+    e.st.st_mtim = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
+    if ((sx.stx_mask & STATX_MNT_ID) != 0) {
+        e.mount = sx.stx_mnt_id;
+    }
+    return e;
 }
 
 // A directory stream over a folder descriptor; closes it when it goes.
@@ -83,9 +109,11 @@ PinnedDrive::PinnedDrive(FileSystem& outside, std::string root, posix::Fd rootFd
                          std::optional<posix::FolderVolume> volume)
     : m_outside(outside), m_root(stripTrailingSeparators(std::move(root))),
       m_rootFd(std::move(rootFd)), m_volume(std::move(volume)) {
-    struct stat st {};
-    if (m_rootFd.get() >= 0 && ::fstat(m_rootFd.get(), &st) == 0) {
-        m_dev = st.st_dev;
+    const auto top =
+        m_rootFd.get() >= 0 ? statEntry(m_rootFd.get(), "", AT_EMPTY_PATH) : std::nullopt;
+    if (top) {
+        m_dev = top->st.st_dev;
+        m_mount = top->mount;
     } else {
         m_rootFd = posix::Fd(-1);
     }
@@ -139,11 +167,11 @@ int PinnedDrive::openBeneath(int folderFd, const std::string& name, int flags) c
     }
     // Older kernels: one name, no link, and the device compared by hand.
     posix::Fd fd(::openat(folderFd, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+    const auto st = fd.get() >= 0 ? statEntry(fd.get(), "", AT_EMPTY_PATH) : std::nullopt;
+    if (!st) {
         return -1;
     }
-    if (!onDrive(st)) {
+    if (!onDrive(*st)) {
         errno = EXDEV;
         return -1;
     }
@@ -194,20 +222,25 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
 }
 
 std::optional<std::string> PinnedDrive::nameIn(int folderFd, const std::string& name,
-                                               struct stat& st) {
+                                               struct stat& st, bool& foreign) {
     if (name == "..") {
         return std::nullopt;
     }
-    if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (const auto exact = statEntry(folderFd, name.c_str(), 0)) {
+        st = exact->st;
+        foreign = !onDrive(*exact);
         return name;
     }
     if (errno != ENOENT || (m_volume && kernelMatchesIgnoringCase(*m_volume, name))) {
         return std::nullopt;
     }
     auto match = matchIgnoringCase(folderFd, name);
-    if (!match || ::fstatat(folderFd, match->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    const auto matched = match ? statEntry(folderFd, match->c_str(), 0) : std::nullopt;
+    if (!matched) {
         return std::nullopt;
     }
+    st = matched->st;
+    foreign = !onDrive(*matched);
     return match;
 }
 
@@ -227,9 +260,10 @@ std::optional<PinnedDrive::Found> PinnedDrive::find(const std::vector<std::strin
     }
     for (std::size_t i = 0; i < parts.size(); ++i) {
         struct stat st {};
-        auto name = nameIn(found.folderFd, parts[i], st);
+        bool foreign = false;
+        auto name = nameIn(found.folderFd, parts[i], st, foreign);
         // Something mounted inside the drive is not part of it.
-        if (!name || !onDrive(st)) {
+        if (!name || foreign) {
             return std::nullopt;
         }
         found.path = join(found.path, *name);
@@ -259,13 +293,16 @@ std::optional<PinnedDrive::Found> PinnedDrive::findOnDrive(const std::string& pa
 posix::Fd PinnedDrive::openEntry(const Found& found) const {
     posix::Fd fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
                                 : openBeneath(found.folderFd, found.name, O_PATH));
-    struct stat st {};
+    const auto st = fd.get() >= 0 ? statEntry(fd.get(), "", AT_EMPTY_PATH) : std::nullopt;
     // The name may have been given to another entry since it was looked up.
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_ino != found.st.st_ino ||
-        !onDrive(st)) {
+    if (!st || st->st.st_ino != found.st.st_ino || !onDrive(*st)) {
         return posix::Fd(-1);
     }
     return fd;
+}
+
+bool PinnedDrive::onDrive(const EntryStatView& e) const {
+    return e.st.st_dev == m_dev && (!m_mount || !e.mount || *e.mount == *m_mount);
 }
 
 bool PinnedDrive::fileExists(const std::string& path) {
@@ -298,11 +335,11 @@ std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folde
     std::vector<Entry> entries;
     bool error = false;
     while (const char* name = dir.next(error)) {
-        struct stat st {};
-        if (::fstatat(dir.fd(), name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !onDrive(st)) {
+        const auto entry = statEntry(dir.fd(), name, 0);
+        if (!entry || !onDrive(*entry)) {
             continue;
         }
-        if (S_ISDIR(st.st_mode) == folders) {
+        if (S_ISDIR(entry->st.st_mode) == folders) {
             entries.push_back(Entry{join(found->path, name), name});
         }
     }
@@ -399,7 +436,8 @@ bool PinnedDrive::mkDir(const std::string& path) {
                          ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
                          : openBeneath(parent->folderFd, parent->name, O_PATH | O_DIRECTORY));
     struct stat st {};
-    if (folder.get() < 0 || nameIn(folder.get(), name, st)) {
+    bool foreign = false;
+    if (folder.get() < 0 || nameIn(folder.get(), name, st, foreign)) {
         return false; // the name (in any case) is taken
     }
     return ::mkdirat(folder.get(), name.c_str(), 0777) == 0;

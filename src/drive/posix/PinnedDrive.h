@@ -19,6 +19,12 @@ namespace tw {
 // through a link, never onto another file system (a mount inside the drive is not part of
 // it), and deletes through the parent's descriptor. Names match the way Windows matches
 // them. Calls on other paths go to the file system outside.
+// An entry's status and, where the kernel tells, the number of the mount it lies on.
+struct EntryStatView {
+    struct stat st {};
+    std::optional<std::uint64_t> mount;
+};
+
 class PinnedDrive final : public FileSystem {
 public:
     // rootFd: an O_PATH descriptor of the root, or negative when it could not be opened
@@ -77,19 +83,23 @@ private:
     std::optional<Found> find(const std::vector<std::string>& parts);
     std::optional<Found> findOnDrive(const std::string& path);
     // The name as the folder spells it: the exact name, else the one equal ignoring case.
-    std::optional<std::string> nameIn(int folderFd, const std::string& name, struct stat& st);
+    // foreign: the entry is the root of something mounted there.
+    std::optional<std::string> nameIn(int folderFd, const std::string& name, struct stat& st,
+                                      bool& foreign);
     std::optional<std::string> matchIgnoringCase(int folderFd, const std::string& name);
     // Opens a name of a folder on the drive: no link, no other file system.
     int openBeneath(int folderFd, const std::string& name, int flags) const;
     // An O_PATH descriptor of the entry, checked to be the one found.
     posix::Fd openEntry(const Found& found) const;
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
-    [[nodiscard]] bool onDrive(const struct stat& st) const { return st.st_dev == m_dev; }
+    // On the drive's own mount: same device and, where the kernel tells, the same mount.
+    [[nodiscard]] bool onDrive(const EntryStatView& e) const;
 
     FileSystem& m_outside;
     std::string m_root;
     posix::Fd m_rootFd;
     dev_t m_dev = 0;
+    std::optional<std::uint64_t> m_mount;
     std::optional<posix::FolderVolume> m_volume;
     std::unordered_map<ino_t, Listing> m_listings;
 };
