@@ -208,9 +208,9 @@ private:
     }
 
     // A phase that found nothing says so only while the drive's root can still be read: a
-    // drive gone away (or a root that cannot be listed) is not a clean drive.
+    // drive gone away (or a root that cannot be read) is not a clean drive.
     void endOfPhase(const std::string& nothingFound) {
-        if (m_fs.files(m_drivePath).has_value()) {
+        if (m_fs.isReady(Drive{m_drivePath, drivetype::removable, {}})) {
             status(m_view, nothingFound);
         } else {
             m_readable = false;

@@ -156,6 +156,7 @@ TEST(ScanCommand, DriveStopsAnsweringMidScan) {
     plantAutorunVirus(h.stick);
     bool gone = false;
     h.faulty.refuse = [&](const std::string&, const std::string&) { return gone; };
+    h.faulty.readyOverride = [&](const Drive&) { return !gone; };
     h.clock.schedule(milliseconds(6000), [&] { gone = true; }); // phase 1's summary
     EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},
                                   engineStart,

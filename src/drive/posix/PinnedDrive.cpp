@@ -305,6 +305,18 @@ bool PinnedDrive::onDrive(const EntryStatView& e) const {
     return e.st.st_dev == m_dev && (!m_mount || !e.mount || *e.mount == *m_mount);
 }
 
+bool PinnedDrive::isReady(const Drive& drive) {
+    if (stripTrailingSeparators(drive.path) != m_root) {
+        return m_outside.isReady(drive);
+    }
+    if (!find({})) {
+        return false;
+    }
+    DirStream dir(::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    bool error = false;
+    return dir.open() && (dir.next(error) != nullptr || !error);
+}
+
 bool PinnedDrive::fileExists(const std::string& path) {
     if (!partsOf(path)) {
         return m_outside.fileExists(path);

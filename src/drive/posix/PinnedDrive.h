@@ -33,7 +33,8 @@ public:
                 std::optional<posix::FolderVolume> volume);
 
     std::vector<Drive> drives() override { return m_outside.drives(); }
-    bool isReady(const Drive& drive) override { return m_outside.isReady(drive); }
+    // The pinned drive is ready while its root, through the descriptor, can be read.
+    bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override {
         return m_outside.fileSystemName(drive);
     }
