@@ -23,8 +23,8 @@ std::optional<DevNumber> parseDevNumber(std::string_view text);
 
 // One line of /proc/self/mountinfo, its paths decoded.
 struct MountRecord {
-    DevNumber dev;        // the file system's device numbers (field 3)
-    std::string root;     // the folder of the file system mounted here ("/" unless a bind)
+    DevNumber dev;    // the file system's device numbers (field 3)
+    std::string root; // the folder of the file system mounted here ("/" unless a bind)
     std::string mountPoint;
     std::string fsType;
     std::string source;

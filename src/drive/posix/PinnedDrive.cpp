@@ -291,8 +291,19 @@ std::optional<PinnedDrive::Found> PinnedDrive::findOnDrive(const std::string& pa
 }
 
 posix::Fd PinnedDrive::openEntry(const Found& found) const {
-    posix::Fd fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
-                                : openBeneath(found.folderFd, found.name, O_PATH));
+    // Open for reading where that is harmless (a file or folder) and allowed: the calls on
+    // it are then direct. A device or fifo is never opened, only held.
+    const bool plain = S_ISREG(found.st.st_mode) || S_ISDIR(found.st.st_mode);
+    const int readable = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+    posix::Fd fd(-1);
+    if (plain) {
+        fd = posix::Fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", readable | O_CLOEXEC)
+                                      : openBeneath(found.folderFd, found.name, readable));
+    }
+    if (fd.get() < 0) {
+        fd = posix::Fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
+                                      : openBeneath(found.folderFd, found.name, O_PATH));
+    }
     const auto st = fd.get() >= 0 ? statEntry(fd.get(), "", AT_EMPTY_PATH) : std::nullopt;
     // The name may have been given to another entry since it was looked up.
     if (!st || st->st.st_ino != found.st.st_ino || !onDrive(*st)) {
