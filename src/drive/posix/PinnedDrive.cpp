@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -111,6 +112,10 @@ PinnedDrive::PinnedDrive(FileSystem& outside, std::string root, posix::Fd rootFd
       m_rootFd(std::move(rootFd)), m_volume(std::move(volume)) {
     const auto top =
         m_rootFd.get() >= 0 ? statEntry(m_rootFd.get(), "", AT_EMPTY_PATH) : std::nullopt;
+    struct statfs sf {};
+    if (top && ::fstatfs(m_rootFd.get(), &sf) == 0) {
+        m_magic = static_cast<unsigned long>(sf.f_type);
+    }
     if (top) {
         m_dev = top->st.st_dev;
         m_mount = top->mount;
@@ -290,7 +295,7 @@ std::optional<PinnedDrive::Found> PinnedDrive::findOnDrive(const std::string& pa
     return parts ? find(*parts) : std::nullopt;
 }
 
-posix::Fd PinnedDrive::openEntry(const Found& found) const {
+PinnedDrive::Held PinnedDrive::openEntry(const Found& found) const {
     // Open for reading where that is harmless (a file or folder) and allowed: the calls on
     // it are then direct. A device or fifo is never opened, only held.
     const bool plain = S_ISREG(found.st.st_mode) || S_ISDIR(found.st.st_mode);
@@ -300,16 +305,18 @@ posix::Fd PinnedDrive::openEntry(const Found& found) const {
         fd = posix::Fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", readable | O_CLOEXEC)
                                       : openBeneath(found.folderFd, found.name, readable));
     }
-    if (fd.get() < 0) {
+    const bool pathOnly = fd.get() < 0;
+    if (pathOnly) {
         fd = posix::Fd(found.isRoot() ? ::openat(m_rootFd.get(), ".", O_PATH | O_CLOEXEC)
                                       : openBeneath(found.folderFd, found.name, O_PATH));
     }
     const auto st = fd.get() >= 0 ? statEntry(fd.get(), "", AT_EMPTY_PATH) : std::nullopt;
     // The name may have been given to another entry since it was looked up.
     if (!st || st->st.st_ino != found.st.st_ino || !onDrive(*st)) {
-        return posix::Fd(-1);
+        return Held{posix::Fd(-1), {}};
     }
-    return fd;
+    const int held = fd.get();
+    return Held{std::move(fd), posix::HeldEntry{held, pathOnly, m_magic}};
 }
 
 bool PinnedDrive::onDrive(const EntryStatView& e) const {
@@ -391,11 +398,11 @@ std::optional<std::uint32_t> PinnedDrive::attributes(const std::string& path) {
     if (S_ISLNK(found->st.st_mode)) {
         return attr::archive; // never followed
     }
-    const posix::Fd fd = openEntry(*found);
-    if (fd.get() < 0) {
+    const Held held = openEntry(*found);
+    if (held.fd.get() < 0) {
         return std::nullopt;
     }
-    return posix::readAttributesAt(fd.get(), found->st);
+    return posix::readAttributes(held.entry, found->st);
 }
 
 bool PinnedDrive::setAttributes(const std::string& path, std::uint32_t value) {
@@ -406,8 +413,8 @@ bool PinnedDrive::setAttributes(const std::string& path, std::uint32_t value) {
     if (!found || S_ISLNK(found->st.st_mode)) {
         return false;
     }
-    const posix::Fd fd = openEntry(*found);
-    return fd.get() >= 0 && posix::writeAttributesAt(fd.get(), found->st, value);
+    const Held held = openEntry(*found);
+    return held.fd.get() >= 0 && posix::writeAttributes(held.entry, found->st, value);
 }
 
 bool PinnedDrive::deleteFile(const std::string& path, bool force) {

@@ -2,6 +2,7 @@
 
 #include "drive/FileSystem.h"
 #include "drive/posix/MountTable.h"
+#include "drive/posix/PosixAttributes.h"
 #include "drive/posix/PosixIo.h"
 
 #include <ctime>
@@ -90,8 +91,13 @@ private:
     std::optional<std::string> matchIgnoringCase(int folderFd, const std::string& name);
     // Opens a name of a folder on the drive: no link, no other file system.
     int openBeneath(int folderFd, const std::string& name, int flags) const;
-    // An O_PATH descriptor of the entry, checked to be the one found.
-    posix::Fd openEntry(const Found& found) const;
+    // The entry found, opened for reading where it is a file or folder that allows it, else
+    // held with O_PATH; checked to be the one found.
+    struct Held {
+        posix::Fd fd;
+        posix::HeldEntry entry;
+    };
+    [[nodiscard]] Held openEntry(const Found& found) const;
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
     // On the drive's own mount: same device and, where the kernel tells, the same mount.
     [[nodiscard]] bool onDrive(const EntryStatView& e) const;
@@ -100,6 +106,7 @@ private:
     std::string m_root;
     posix::Fd m_rootFd;
     dev_t m_dev = 0;
+    unsigned long m_magic = 0; // statfs type: the drive is one file system
     std::optional<std::uint64_t> m_mount;
     std::optional<posix::FolderVolume> m_volume;
     std::unordered_map<ino_t, Listing> m_listings;

@@ -28,22 +28,34 @@ constexpr std::uint32_t ntfsNormal = 0x80;
 
 // The entry an attribute call works on: a path whose last name is never followed, or the
 // descriptor of the entry itself, reached through its /proc/self/fd link.
+// An entry opened for reading (fd) is used directly.
 struct Target {
     std::string path;
     bool viaDescriptor = false;
+    int fd = -1;
+    unsigned long magic = 0; // the file system's statfs type where the caller knows it
 };
 
 ssize_t getX(const Target& t, const char* name, void* value, std::size_t size) {
+    if (t.fd >= 0) {
+        return ::fgetxattr(t.fd, name, value, size);
+    }
     return t.viaDescriptor ? ::getxattr(t.path.c_str(), name, value, size)
                            : ::lgetxattr(t.path.c_str(), name, value, size);
 }
 
 int setX(const Target& t, const char* name, const void* value, std::size_t size) {
+    if (t.fd >= 0) {
+        return ::fsetxattr(t.fd, name, value, size, 0);
+    }
     return t.viaDescriptor ? ::setxattr(t.path.c_str(), name, value, size, 0)
                            : ::lsetxattr(t.path.c_str(), name, value, size, 0);
 }
 
 int removeX(const Target& t, const char* name) {
+    if (t.fd >= 0) {
+        return ::fremovexattr(t.fd, name);
+    }
     return t.viaDescriptor ? ::removexattr(t.path.c_str(), name)
                            : ::lremovexattr(t.path.c_str(), name);
 }
@@ -55,6 +67,9 @@ bool unsupported(int error) {
 // An fd for the FAT ioctls; never through a link (a descriptor's own /proc link is no link
 // of the drive's). Only files and folders are opened: opening a device may act on it.
 int openForIoctl(const Target& t, const struct stat& st) {
+    if (t.fd >= 0) {
+        return ::fcntl(t.fd, F_DUPFD_CLOEXEC, 0);
+    }
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         errno = ENOTSUP;
         return -1;
@@ -112,8 +127,11 @@ bool writeNtfsWord(const Target& t, const NtfsWord& form, std::uint32_t word) {
 }
 
 unsigned long magicOf(const Target& t) {
+    if (t.magic != 0) {
+        return t.magic;
+    }
     struct statfs sf {};
-    if (::statfs(t.path.c_str(), &sf) != 0) {
+    if ((t.fd >= 0 ? ::fstatfs(t.fd, &sf) : ::statfs(t.path.c_str(), &sf)) != 0) {
         return 0;
     }
     return static_cast<unsigned long>(sf.f_type);
@@ -245,7 +263,8 @@ bool writeDos(const Target& t, const struct stat& st, std::uint32_t value) {
     }
     const auto setMode = [&] {
         return newMode == oldMode ||
-               (t.viaDescriptor
+               (t.fd >= 0 ? ::fchmod(t.fd, newMode)
+                : t.viaDescriptor
                     ? ::chmod(t.path.c_str(), newMode)
                     : ::fchmodat(AT_FDCWD, t.path.c_str(), newMode, AT_SYMLINK_NOFOLLOW)) == 0;
     };
@@ -327,8 +346,12 @@ bool writeAttr(const Target& t, const struct stat& st, std::uint32_t value) {
     return writeDos(t, st, value);
 }
 
-Target descriptorTarget(int fd) {
-    return Target{"/proc/self/fd/" + std::to_string(fd), true};
+// A held-only (O_PATH) descriptor is reached through its /proc link.
+Target descriptorTarget(const HeldEntry& entry) {
+    if (!entry.pathOnly) {
+        return Target{{}, true, entry.fd, entry.magic};
+    }
+    return Target{"/proc/self/fd/" + std::to_string(entry.fd), true, -1, entry.magic};
 }
 
 } // namespace
@@ -349,12 +372,12 @@ bool writeAttributes(const std::string& path, const struct stat& st, std::uint32
     return writeAttr(Target{path}, st, value);
 }
 
-std::optional<std::uint32_t> readAttributesAt(int fd, const struct stat& st) {
-    return readAttr(descriptorTarget(fd), st);
+std::optional<std::uint32_t> readAttributes(const HeldEntry& entry, const struct stat& st) {
+    return readAttr(descriptorTarget(entry), st);
 }
 
-bool writeAttributesAt(int fd, const struct stat& st, std::uint32_t value) {
-    return writeAttr(descriptorTarget(fd), st, value);
+bool writeAttributes(const HeldEntry& entry, const struct stat& st, std::uint32_t value) {
+    return writeAttr(descriptorTarget(entry), st, value);
 }
 
 } // namespace tw::posix

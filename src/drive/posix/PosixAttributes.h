@@ -30,9 +30,16 @@ AttributeStore attributeStoreFor(unsigned long magic, bool ntfsAttributeReadable
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st);
 bool writeAttributes(const std::string& path, const struct stat& st, std::uint32_t value);
 
-// The same for an entry held by a descriptor (O_PATH is enough), never through a path.
-std::optional<std::uint32_t> readAttributesAt(int fd, const struct stat& st);
-bool writeAttributesAt(int fd, const struct stat& st, std::uint32_t value);
+// An entry held by a descriptor: opened for reading, or with O_PATH only (pathOnly) where it
+// could not be. magic: its file system's statfs type where the caller knows it, else 0.
+struct HeldEntry {
+    int fd = -1;
+    bool pathOnly = false;
+    unsigned long magic = 0;
+};
+// The same for a held entry, never through a path.
+std::optional<std::uint32_t> readAttributes(const HeldEntry& entry, const struct stat& st);
+bool writeAttributes(const HeldEntry& entry, const struct stat& st, std::uint32_t value);
 
 // The user.DOSATTRIB form used where the file system has no attributes of its own.
 std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st);
