@@ -52,6 +52,8 @@ public:
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
+    bool denyEveryone(const std::string& folder) override;
+    bool deniesEveryone(const std::string& folder) override;
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 
