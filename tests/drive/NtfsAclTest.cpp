@@ -46,11 +46,9 @@ TEST(NtfsAcl, OnlyTheOneExplicitDenyOfEverythingForEveryoneCounts) {
          "01000480300000004c000000000000001400000002001c0001000000" + ace("0103", "ff011f00") +
              user + admins,
          true},
-        {"generic all", ntfs3g("0490", "02001c0001000000" + ace("0100", "00000010")), true},
         {"a new folder's inheritable allow",
          ntfs3g("0480", "02001c0001000000" + ace("0003", "ff011f00")), false},
         {"an inherited allow", ntfs3g("0480", "02001c0001000000" + ace("0013", "ff011f00")), false},
-        {"an inherited deny", ntfs3g("0490", "02001c0001000000" + ace("0110", "ff011f00")), false},
         {"a deny for children only", ntfs3g("0490", "02001c0001000000" + ace("010b", "ff011f00")),
          false},
         {"an extra entry", ntfs3g("0490", "0200300002000000" + denyAll + ace("0000", "ff011f00")),
@@ -60,14 +58,10 @@ TEST(NtfsAcl, OnlyTheOneExplicitDenyOfEverythingForEveryoneCounts) {
         {"another group",
          ntfs3g("0490", "02001c0001000000" + denyAll.substr(0, 16) + "010100000000000500000000"),
          false},
-        {"a list not present", ntfs3g("0090", "02001c0001000000" + denyAll), false},
         {"a null list", "0100049014000000240000000000000000000000" + admins + admins, false},
-        {"not self-relative", ntfs3g("0410", "02001c0001000000" + denyAll), false},
         {"cut in the entry", locked.substr(0, locked.size() - 8), false},
-        {"cut in the header", locked.substr(0, 30), false},
         {"an entry longer than its list",
          ntfs3g("0490", "02001c0001000000" + ("01001800ff011f00" + everyone) + "00000000"), false},
-        {"empty", "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -90,7 +84,6 @@ TEST(NtfsAcl, TheRuleKeepsOwnerAndGroupAndDropsTheRest) {
          "0100049014000000300000000000000040000000" + user + admins + "02001c0001000000" + denyAll},
         {"no owner", "0100048000000000240000000000000034000000" + admins + admins, std::nullopt},
         {"the group cut short", locked.substr(0, 2 * (0x24 + 10)), std::nullopt},
-        {"empty", "", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -20,7 +20,6 @@ constexpr std::uint8_t accessDenied = 1;
 // Object and container inherit, no propagation: they concern children only.
 constexpr std::uint8_t childOnlyFlags = 0x07;
 constexpr std::uint32_t fileAllAccess = 0x1F01FF;
-constexpr std::uint32_t genericAll = 0x10000000;
 // S-1-1-0: revision 1, one sub-authority, authority 1 (world), sub-authority 0.
 constexpr std::array<std::uint8_t, 12> everyone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
 
@@ -181,7 +180,7 @@ bool isDenyEveryone(const Bytes& d) {
     }
     const std::uint32_t mask = u32(d, ace + 4);
     return d[ace] == accessDenied && (d[ace + 1] & ~childOnlyFlags) == 0 &&
-           ((mask & fileAllAccess) == fileAllAccess || (mask & genericAll) != 0) &&
+           (mask & fileAllAccess) == fileAllAccess &&
            std::equal(everyone.begin(), everyone.end(),
                       d.begin() + static_cast<std::ptrdiff_t>(sid));
 }
