@@ -24,6 +24,9 @@ public:
     // waiting, its full path quoted. False when the start failed or the platform has no
     // interpreter for batch files.
     virtual bool startBatchFile(const std::string& path) = 0;
+    // Whether this platform has an interpreter for batch files (and the tools they call), so
+    // that a batch file written now could run at all.
+    [[nodiscard]] virtual bool canStartBatchFiles() const = 0;
     // Opens a web address in the user's browser, detached, without a console window.
     virtual void openUrl(const std::string& url) = 0;
 

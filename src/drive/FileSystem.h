@@ -41,7 +41,8 @@ struct Entry {
 };
 
 // Reads a text file line by line. Lines end at CR, CR LF or LF; each line comes back as
-// UTF-8 without its line end. Memory stays bounded whatever the file holds.
+// UTF-8 without its line end. A UTF-8 byte-order mark at the start of the file is skipped.
+// Memory stays bounded whatever the file holds.
 class LineReader {
 public:
     virtual ~LineReader() = default;

@@ -184,6 +184,7 @@ TEST(PosixHost, BatchFileIsNeverReadByTheShell) {
     ASSERT_EQ(::chmod(batch.c_str(), 0755), 0);
 
     PosixHost host;
+    EXPECT_FALSE(host.canStartBatchFiles());
     EXPECT_FALSE(host.startBatchFile(batch));
     // Long enough for a wrongly started shell to have run both lines.
     for (int i = 0; i < 10 && !exists(marker) && !exists(marker2); ++i) {

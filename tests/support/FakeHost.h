@@ -32,6 +32,7 @@ public:
         }
         return batchStartSucceeds;
     }
+    [[nodiscard]] bool canStartBatchFiles() const override { return batchFilesRun; }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
     void endProgram() override { m_transcript.add("end"); }
@@ -40,6 +41,8 @@ public:
     bool otherCopyRunning = false;
     bool startSucceeds = true;
     bool batchStartSucceeds = true;
+    // A platform that runs batch files, as the original one; false stands for Linux.
+    bool batchFilesRun = true;
     // Runs when a script or batch file is started (a test's stand-in for it).
     std::function<void(const std::string&)> onStart;
 

@@ -24,6 +24,8 @@ public:
     std::function<std::vector<Drive>()> drivesOverride;
     // Replaces readiness.
     std::function<bool(const Drive&)> readyOverride;
+    // Replaces what a folder's access list reads back as (a stand-in for a tool that sets it).
+    std::function<bool(const std::string& folder)> deniesOverride;
 
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;

@@ -38,6 +38,7 @@ public:
     [[nodiscard]] std::string programName() const override { return "tarnwick"; }
     bool startScript(const std::string&) override { return false; }
     bool startBatchFile(const std::string&) override { return false; }
+    [[nodiscard]] bool canStartBatchFiles() const override { return false; }
     void openUrl(const std::string&) override {}
     [[nodiscard]] bool previousInstance() override { return false; }
     void endProgram() override {}

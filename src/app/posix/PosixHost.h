@@ -19,6 +19,7 @@ public:
     [[nodiscard]] std::string programName() const override { return m_name; }
     bool startScript(const std::string& path) override;
     bool startBatchFile(const std::string& path) override;
+    [[nodiscard]] bool canStartBatchFiles() const override { return false; }
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
     void endProgram() override;

@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "app/posix/PosixHost.h"
 #include "app/qt/Appearance.h"
+#include "app/qt/DisplayCheck.h"
 #include "app/qt/MainWindow.h"
 #include "app/qt/QtClock.h"
 #include "drive/posix/PosixFileSystem.h"
@@ -10,8 +11,8 @@
 #include <memory>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    tw::qt::installTranslations(app);
+    const std::unique_ptr<QApplication> app = tw::qt::startOnDisplay(argc, argv);
+    tw::qt::installTranslations(*app);
 
     tw::PosixHost host;
     // A drive declaration replaces the mount table (tests, the demo, odd hardware).

@@ -1,5 +1,6 @@
 #include "drive/posix/PinnedDrive.h"
 
+#include "drive/posix/NtfsAcl.h"
 #include "drive/posix/PosixAttributes.h"
 #include "drive/posix/PosixFileSystem.h"
 #include "drive/posix/TextLineReader.h"
@@ -513,11 +514,30 @@ std::unique_ptr<ByteReader> PinnedDrive::openRead(const std::string& path) {
 }
 
 bool PinnedDrive::denyEveryone(const std::string& folder) {
-    return !partsOf(folder) && m_outside.denyEveryone(folder);
+    return onHeldFolder(
+        folder, [&](const std::string& held) { return posix::writeDenyEveryone(held); },
+        [&] { return m_outside.denyEveryone(folder); });
 }
 
 bool PinnedDrive::deniesEveryone(const std::string& folder) {
-    return !partsOf(folder) && m_outside.deniesEveryone(folder);
+    return onHeldFolder(
+        folder, [&](const std::string& held) { return posix::readsDenyEveryone(held); },
+        [&] { return m_outside.deniesEveryone(folder); });
+}
+
+bool PinnedDrive::onHeldFolder(const std::string& folder,
+                               const std::function<bool(const std::string&)>& onDriveCall,
+                               const std::function<bool()>& elsewhere) {
+    if (!partsOf(folder)) {
+        return elsewhere();
+    }
+    const auto found = findOnDrive(folder);
+    if (!found || !S_ISDIR(found->st.st_mode)) {
+        return false;
+    }
+    // The access list is reached through the descriptor's own /proc link, never a path.
+    const Held held = openEntry(*found);
+    return held.fd.get() >= 0 && onDriveCall("/proc/self/fd/" + std::to_string(held.fd.get()));
 }
 
 std::optional<std::string> PinnedDrive::resolveOnDrive(const std::string& driveRoot,

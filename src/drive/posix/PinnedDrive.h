@@ -6,6 +6,7 @@
 #include "drive/posix/PosixIo.h"
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -98,6 +99,11 @@ private:
         posix::HeldEntry entry;
     };
     [[nodiscard]] Held openEntry(const Found& found) const;
+    // Runs onDriveCall on a folder of the drive, reached through a descriptor's path;
+    // elsewhere for a folder off the drive.
+    bool onHeldFolder(const std::string& folder,
+                      const std::function<bool(const std::string&)>& onDriveCall,
+                      const std::function<bool()>& elsewhere);
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
     // On the drive's own mount: same device and, where the kernel tells, the same mount.
     [[nodiscard]] bool onDrive(const EntryStatView& e) const;

@@ -1,6 +1,7 @@
 #include "drive/posix/PosixFileSystem.h"
 
 #include "drive/posix/MountTable.h"
+#include "drive/posix/NtfsAcl.h"
 #include "drive/posix/PinnedDrive.h"
 #include "drive/posix/PosixAttributes.h"
 #include "drive/posix/PosixIo.h"
@@ -731,6 +732,28 @@ std::unique_ptr<ByteReader> PosixFileSystem::openRead(const std::string& path) {
         return nullptr;
     }
     return posix::byteReaderOf(std::move(fd));
+}
+
+namespace {
+
+// The access-list calls reach a folder through a descriptor that holds it, never a link.
+bool onFolder(const std::string& folder, bool driveRoot,
+              const std::function<bool(const std::string&)>& call) {
+    const posix::Fd fd(
+        ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | (driveRoot ? 0 : O_NOFOLLOW)));
+    return fd.get() >= 0 && call("/proc/self/fd/" + std::to_string(fd.get()));
+}
+
+} // namespace
+
+bool PosixFileSystem::denyEveryone(const std::string& folder) {
+    const auto found = lookup(folder);
+    return found && onFolder(*found, isDriveRoot(*found), posix::writeDenyEveryone);
+}
+
+bool PosixFileSystem::deniesEveryone(const std::string& folder) {
+    const auto found = lookup(folder);
+    return found && onFolder(*found, isDriveRoot(*found), posix::readsDenyEveryone);
 }
 
 bool PosixFileSystem::writeTextLines(const std::string& path,

@@ -53,6 +53,8 @@ public:
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
     std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
+    bool denyEveryone(const std::string& folder) override;
+    bool deniesEveryone(const std::string& folder) override;
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 

@@ -13,6 +13,7 @@ namespace tw::posix {
 namespace {
 
 constexpr const char* replacementCharacter = "\xEF\xBF\xBD";
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 iconv_t asIconv(void* handle) {
     return static_cast<iconv_t>(handle);
@@ -59,6 +60,10 @@ private:
             return;
         }
         m_length = static_cast<std::size_t>(n);
+        // A UTF-8 byte-order mark at the start of the file is not part of its first line.
+        if (m_total == 0 && std::string_view(m_buffer, m_length).starts_with(byteOrderMark)) {
+            m_pos = byteOrderMark.size();
+        }
         m_total += m_length;
     }
 
