@@ -1,7 +1,7 @@
 // The quick scan's own work between its waits, over a large root, with waits that return at
 // once; and the memory that reading a giant autorun.inf takes.
-#include "app/Ports.h"
-#include "drive/posix/PosixFileSystem.h"
+#include "ports/Ports.h"
+#include "linux/PosixFileSystem.h"
 #include "scan/ModQuickScan.h"
 #include "support/NullPorts.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AboutView.h"
+#include "ports/AboutView.h"
 
 namespace tw {
 

@@ -1,21 +1,12 @@
 #pragma once
 
-#include "app/Ports.h"
-
-#include <chrono>
+#include "ports/Ports.h"
+#include "system/ModSystemSet.h"
 
 namespace tw {
 
 // The click of Label4 "免疫系统": runs ModSystemSet when the companion file is there, and
 // always leaves the drive monitor running.
 void SystemImmunizationClick(Ports& ports);
-
-// Asks for consent, copies the companion script to the temporary folder as systemset.bat,
-// starts it hidden and waits until the script has removed that copy.
-void ModSystemSet(Ports& ports);
-
-// The wait for the working copy: how often it is tested, and when it is given up.
-inline constexpr std::chrono::milliseconds systemSetPollInterval{100};
-inline constexpr std::chrono::milliseconds systemSetTimeout{60000};
 
 } // namespace tw

@@ -2,10 +2,10 @@
 // and from there to the widget under the pointer.
 #define QTEST_QPA_MOUSE_HANDLING
 
-#include "app/qt/MainWindow.h"
+#include "qt/MainWindow.h"
 
 #include "app/Form1.h"
-#include "drive/posix/PosixFileSystem.h"
+#include "linux/PosixFileSystem.h"
 #include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"

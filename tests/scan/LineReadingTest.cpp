@@ -1,5 +1,5 @@
-#include "drive/posix/PosixFileSystem.h"
-#include "drive/posix/TextLineReader.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/TextLineReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Host.h"
+#include "ports/Host.h"
 #include "support/Transcript.h"
 
 #include <functional>

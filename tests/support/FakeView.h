@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainView.h"
+#include "ports/MainView.h"
 #include "support/Transcript.h"
 #include "support/VirtualClock.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive/FileSystem.h"
+#include "ports/FileSystem.h"
 
 #include <functional>
 #include <optional>

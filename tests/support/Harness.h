@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "app/Ports.h"
-#include "drive/posix/PosixFileSystem.h"
+#include "ports/Ports.h"
+#include "linux/PosixFileSystem.h"
 #include "support/FakeHost.h"
 #include "support/FakeView.h"
 #include "support/FaultyFileSystem.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Host.h"
-#include "app/MainView.h"
-#include "drive/Clock.h"
+#include "ports/Host.h"
+#include "ports/MainView.h"
+#include "ports/Clock.h"
 
 #include <chrono>
 #include <cstddef>

@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #ifdef TARNWICK_HAVE_POSIX
-#include "drive/posix/PosixFileSystem.h"
+#include "linux/PosixFileSystem.h"
 #endif
 
 namespace fs = std::filesystem;
