@@ -5,6 +5,7 @@
 #include "drive/Clock.h"
 #include "drive/DriveProbe.h"
 #include "drive/FileSystem.h"
+#include "drive/Quarantine.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,7 @@ struct Ports {
     Host& host;
     MainView& view;
     Clock& clock;
+    Quarantine& quarantine; // every file removed goes here first
 };
 
 // State shared by the main window's handlers for the life of the program.

@@ -1,5 +1,6 @@
 #include "scan/ModDiskScan.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/moddelay.h"
 
 namespace tw {
@@ -34,7 +35,7 @@ void ModDiskScan(Ports& ports) {
             continue;
         }
         status(view, "正在清除" + autorunPath + "，请稍候......");
-        (void)fs.deleteFile(autorunPath, true);
+        (void)removeToQuarantine(ports, autorunPath, condemned::diskScan);
         Delay(ports.clock, 1);
         if (!fs.fileExists(autorunPath)) {
             status(view, "成功清除" + autorunPath + "!", colors::green);
