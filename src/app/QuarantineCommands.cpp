@@ -82,7 +82,8 @@ QuarantineReport purgeAllItems(Quarantine& quarantine) {
     }
     const std::string n = std::to_string(*count);
     return report(true, "已清空隔离区，共删除 " + n + " 个文件。",
-                  "Emptied the quarantine: " + n + " items deleted.");
+                  "Emptied the quarantine: " + n + (*count == 1 ? " item" : " items") +
+                      " deleted.");
 }
 
 std::string originalPathText(const QuarantineItem& item) {

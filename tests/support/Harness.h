@@ -28,7 +28,7 @@ public:
     // Replaces the declared drives, e.g. "removable=" + stick.path() + ";fixed=/x".
     void declareDrives(const std::string& declaration);
 
-    Ports ports() { return Ports{faulty, host, view, clock, quarantine}; }
+    Ports ports() { return Ports{faulty, host, view, clock, *quarantineInUse}; }
     Form1 form() { return Form1(ports(), state); }
     // The transcript from here on.
     [[nodiscard]] Lines lines() const { return transcript.lines(); }
@@ -46,6 +46,8 @@ public:
     // Small, so that a test can overfill it without writing much.
     static constexpr std::uint64_t quarantineBound = 64 * 1024 * 1024;
     PosixQuarantine quarantine{store.path(), *real, quarantineBound};
+    // The one the ports carry: a test may put a full or broken store in its place.
+    Quarantine* quarantineInUse = &quarantine;
     AppState state;
 };
 
