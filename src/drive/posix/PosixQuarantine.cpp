@@ -98,29 +98,43 @@ struct Store {
     Fd lock{-1};
 };
 
-// Opens the store and takes its lock; creates it first when asked. The folder is never
-// reached through a link at its last step, and is made private to the user.
-std::optional<Store> openStore(const std::string& path, bool create, bool& missing) {
+// Opens the store's folder, creating it first when asked. The folder is never reached
+// through a link at its last step, and is made private to the user.
+Fd openFolder(const std::string& path, bool create, bool& missing) {
     missing = false;
     if (path.empty() || path[0] != '/' || (create && !makeFolders(path))) {
-        return std::nullopt;
+        return Fd(-1);
     }
-    Store store;
-    store.folder = Fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (store.folder.get() < 0) {
+    Fd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder.get() < 0) {
         missing = errno == ENOENT;
-        return std::nullopt;
+        return folder;
     }
     struct stat st {};
-    if (::fstat(store.folder.get(), &st) != 0 || st.st_uid != ::geteuid()) {
-        return std::nullopt;
+    if (::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        return Fd(-1);
     }
     if ((st.st_mode & 077) != 0) {
-        (void)::fchmod(store.folder.get(), 0700);
+        (void)::fchmod(folder.get(), 0700);
     }
-    store.lock =
-        Fd(::openat(store.folder.get(), lockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (store.lock.get() < 0 || !lockFile(store.lock.get(), LOCK_EX)) {
+    return folder;
+}
+
+// Takes the store's lock, waiting for another program that holds it.
+Fd lockStore(int folder) {
+    Fd lock(::openat(folder, lockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    return lock.get() >= 0 && lockFile(lock.get(), LOCK_EX) ? std::move(lock) : Fd(-1);
+}
+
+// The store's folder with its lock held.
+std::optional<Store> openStore(const std::string& path, bool create, bool& missing) {
+    Store store;
+    store.folder = openFolder(path, create, missing);
+    if (store.folder.get() < 0) {
+        return std::nullopt;
+    }
+    store.lock = lockStore(store.folder.get());
+    if (store.lock.get() < 0) {
         return std::nullopt;
     }
     return store;
@@ -345,14 +359,14 @@ std::optional<std::string> PosixQuarantine::add(const QuarantineFacts& facts, By
     if (facts.size > m_bound) {
         return std::nullopt;
     }
+    // The copy is made without the lock: another program may use the store meanwhile.
+    Store store;
     bool missing = false;
-    auto store = openStore(m_folder, true, missing);
-    if (!store) {
+    store.folder = openFolder(m_folder, true, missing);
+    const int folder = store.folder.get();
+    if (folder < 0) {
         return std::nullopt;
     }
-    const int folder = store->folder.get();
-    // The copy is made outside the lock: another program may list meanwhile.
-    store->lock = Fd(-1);
     struct statvfs space {};
     if (::fstatvfs(folder, &space) == 0 &&
         static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize < facts.size) {
@@ -410,11 +424,11 @@ std::optional<std::string> PosixQuarantine::add(const QuarantineFacts& facts, By
     item.time = std::time(nullptr);
     item.sha256 = sha.hexDigest();
 
-    store->lock = Fd(::openat(folder, lockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (store->lock.get() < 0 || !lockFile(store->lock.get(), LOCK_EX)) {
+    store.lock = lockStore(folder);
+    if (store.lock.get() < 0) {
         return fail();
     }
-    std::vector<QuarantineItem> items = loadItems(*store);
+    std::vector<QuarantineItem> items = loadItems(store);
     const auto evicted = evictionFor(items, facts.size, m_bound);
     if (!evicted) {
         return fail();
@@ -427,7 +441,7 @@ std::optional<std::string> PosixQuarantine::add(const QuarantineFacts& facts, By
         return std::find(evicted->begin(), evicted->end(), i.id) != evicted->end();
     });
     items.push_back(item);
-    if (!saveManifest(*store, items)) {
+    if (!saveManifest(store, items)) {
         (void)::unlinkat(folder, dataName(id).c_str(), 0);
         return std::nullopt;
     }
