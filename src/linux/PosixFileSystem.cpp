@@ -389,6 +389,11 @@ std::string PosixFileSystem::fileSystemName(const Drive& drive) {
                                    m_source.roots);
 }
 
+std::string PosixFileSystem::volumeLabel(const Drive& drive) {
+    const auto mounted = posix::decodeDriveId(drive);
+    return mounted ? posix::volumeLabelOf(mounted->block, m_source.roots) : std::string{};
+}
+
 bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::string& name) {
     const std::string where = folder.empty() ? "." : folder;
     const auto volume = m_source.roots.volumeOfFolder
