@@ -43,21 +43,6 @@ std::string partName(const std::string& id) {
     return id + ".part";
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::optional<std::size_t> readSome(int fd, char* buffer, std::size_t size) {
     for (;;) {
         const ssize_t n = ::read(fd, buffer, size);
@@ -166,8 +151,8 @@ bool saveManifest(const Store& store, const std::vector<QuarantineItem>& items) 
     if (out.get() < 0) {
         return false;
     }
-    const bool written = writeAll(out.get(), text.data(), text.size()) && ::fsync(out.get()) == 0 &&
-                         ::close(out.release()) == 0;
+    const bool written = posix::writeAll(out.get(), text.data(), text.size()) &&
+                         ::fsync(out.get()) == 0 && ::close(out.release()) == 0;
     if (!written || ::renameat(folder, manifestNew, folder, manifestName) != 0) {
         (void)::unlinkat(folder, manifestNew, 0);
         return false;
@@ -409,7 +394,7 @@ std::optional<std::string> PosixQuarantine::add(const QuarantineFacts& facts, By
         }
         copied += *n;
         // A file that grows while it is copied is not the file that was judged.
-        if (copied > facts.size || !writeAll(part.get(), buffer.data(), *n)) {
+        if (copied > facts.size || !posix::writeAll(part.get(), buffer.data(), *n)) {
             return fail();
         }
         sha.update(buffer.data(), *n);
@@ -539,7 +524,7 @@ RestoreResult PosixQuarantine::restore(const std::string& id,
             break;
         }
         copied += *n;
-        if (!writeAll(out.get(), buffer.data(), *n)) {
+        if (!posix::writeAll(out.get(), buffer.data(), *n)) {
             return undo(RestoreOutcome::failed);
         }
         sha.update(buffer.data(), *n);

@@ -16,6 +16,17 @@ Lines scanning(const TempDir& disk) {
 }
 
 // An autorun.inf found on the disk, and the question about it.
+// A disk's autorun.inf removed after the question.
+Lines removed(const std::string& autorun) {
+    return {
+        "Label7: 正在清除" + autorun + "，请稍候......",
+        "wait 1s",
+        "Label7 colour green",
+        "Label7: 成功清除" + autorun + "!",
+        "box[64] 提示: " + autorun + "处理成功！ -> OK",
+    };
+}
+
 Lines threatFound(const TempDir& disk, const std::string& answer) {
     return {
         "Label7 colour darkred",
@@ -79,13 +90,7 @@ TEST_F(DiskScan, ThreatsOnTwoDisksRemovedAndCancelled) {
     EXPECT_EQ(h.lines(), cat({scanStart,
                               scanning(c),
                               threatFound(c, "OK"),
-                              {
-                                  "Label7: 正在清除" + ca + "，请稍候......",
-                                  "wait 1s",
-                                  "Label7 colour green",
-                                  "Label7: 成功清除" + ca + "!",
-                                  "box[64] 提示: " + ca + "处理成功！ -> OK",
-                              },
+                              removed(ca),
                               scanning(d),
                               threatFound(d, "Cancel"),
                               {"Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！"},
@@ -126,13 +131,7 @@ TEST_F(DiskScan, RemovedFilesGoThroughTheQuarantine) {
     EXPECT_EQ(h.lines(), cat({scanStart,
                               scanning(c),
                               threatFound(c, "OK"),
-                              {
-                                  "Label7: 正在清除" + ca + "，请稍候......",
-                                  "wait 1s",
-                                  "Label7 colour green",
-                                  "Label7: 成功清除" + ca + "!",
-                                  "box[64] 提示: " + ca + "处理成功！ -> OK",
-                              },
+                              removed(ca),
                               scanning(d),
                               threatFound(d, "OK"),
                               {

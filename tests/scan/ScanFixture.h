@@ -59,6 +59,12 @@ inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发�
 // A phase's end where the drive's root can no longer be read: nothing is called clean.
 inline const Lines phaseUnreadable = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 3s"};
 
+// The scan command's end, after a scan that read its drive to the end, and after one that
+// could not.
+inline const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
+inline const Lines scanUnfinished = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 2s",
+                                     "Timer2 on", "Timer2 on"};
+
 // A root without folders, up to the first file of phase 3.
 inline Lines upToPhase3(const std::string& d) {
     return cat({engineStart, phase1Clean, phase2Start(d), phase2Clean, phase3Start});
