@@ -1,10 +1,10 @@
 // One tick of the drive monitor over a desktop's mount table of 30 mounts: the probe reads
 // the table and the device facts, asks the stick's readiness, and writes the status line.
 
-#include "app/Ports.h"
+#include "ports/Ports.h"
 #include "drive/DriveMonitor.h"
-#include "drive/FakeDeviceTree.h"
-#include "drive/posix/PosixFileSystem.h"
+#include "linux/FakeDeviceTree.h"
+#include "linux/PosixFileSystem.h"
 #include "support/NullPorts.h"
 #include "support/TempDir.h"
 
@@ -80,7 +80,8 @@ void BM_MonitorTick(benchmark::State& state) {
     test::NullView view;
     test::NullHost host;
     test::NoWait clock;
-    Ports ports{fs, host, view, clock};
+    test::NullQuarantine quarantine;
+    Ports ports{fs, host, view, clock, quarantine};
     AppState app;
     for (auto _ : state) {
         DriveMonitorTick(ports, app);

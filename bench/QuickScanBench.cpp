@@ -1,7 +1,7 @@
 // The quick scan's own work between its waits, over a large root, with waits that return at
 // once; and the memory that reading a giant autorun.inf takes.
-#include "app/Ports.h"
-#include "drive/posix/PosixFileSystem.h"
+#include "ports/Ports.h"
+#include "linux/PosixFileSystem.h"
 #include "scan/ModQuickScan.h"
 #include "support/NullPorts.h"
 #include "support/TempDir.h"
@@ -10,8 +10,12 @@
 
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -20,22 +24,26 @@ using namespace tw;
 constexpr int fileCount = 10'000;
 constexpr int folderCount = 1'000;
 
-// A root of plain files and folders: nothing to find, so the scan only looks. Built once.
-const std::string& largeRoot() {
-    static const test::TempDir dir("bench-root");
-    static const std::string root = [] {
+// A root of plain files and folders, scale times the base size: nothing to find, so the scan
+// only looks. Built once per scale, and left alone long enough that its change time lies
+// before any listing of it (as on a stick plugged in).
+const std::string& largeRoot(int scale) {
+    static std::map<int, std::unique_ptr<test::TempDir>> dirs;
+    auto& dir = dirs[scale];
+    if (!dir) {
+        dir = std::make_unique<test::TempDir>("bench-root");
         char name[32];
-        for (int i = 0; i < fileCount; ++i) {
+        for (int i = 0; i < fileCount * scale; ++i) {
             std::snprintf(name, sizeof name, "file%05d.dat", i);
-            test::writeFile(dir / name, "data");
+            test::writeFile(*dir / name, "data");
         }
-        for (int i = 0; i < folderCount; ++i) {
+        for (int i = 0; i < folderCount * scale; ++i) {
             std::snprintf(name, sizeof name, "folder%04d", i);
-            test::makeDir(dir / name);
+            test::makeDir(*dir / name);
         }
-        return dir.path();
-    }();
-    return root;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    }
+    return dir->path();
 }
 
 // Reads a 200 MB autorun.inf without line ends (a sparse file) to its end.
@@ -59,31 +67,36 @@ void BM_ReadGiantAutorun(benchmark::State& state) {
 BENCHMARK(BM_ReadGiantAutorun)->Unit(benchmark::kMillisecond);
 
 // Runs the quick scan over the large root with instant waits and reports the time per entry.
-void scanLargeRoot(benchmark::State& state, PosixFileSystem& fs, const std::string& root) {
+void scanLargeRoot(benchmark::State& state, PosixFileSystem& fs, const std::string& root,
+                   int scale) {
     test::NullHost host;
     test::NullView view;
     test::NoWait clock;
-    Ports ports{fs, host, view, clock};
+    test::NullQuarantine quarantine;
+    Ports ports{fs, host, view, clock, quarantine};
     for (auto _ : state) {
         QuickScan(ports, root);
     }
-    state.counters["per_entry"] =
-        benchmark::Counter(fileCount + folderCount, benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    state.counters["per_entry"] = benchmark::Counter((fileCount + folderCount) * scale,
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
 }
 
+// Arg 1: 10,000 files and 1,000 folders; arg 2: twice as many. The work per entry should not
+// grow with the root.
 void BM_QuickScanLargeRoot(benchmark::State& state) {
-    const std::string& root = largeRoot();
+    const int scale = static_cast<int>(state.range(0));
+    const std::string& root = largeRoot(scale);
     PosixFileSystem fs("removable=" + root);
-    scanLargeRoot(state, fs, root);
+    scanLargeRoot(state, fs, root, scale);
 }
-BENCHMARK(BM_QuickScanLargeRoot)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickScanLargeRoot)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The same root taken for a FAT stick, where an exact miss is final and no folder is read
 // for it. Each miss pays what it pays on FAT (statfs, the mount table read for the options);
 // the lookups themselves still run on this machine's file system.
 void BM_QuickScanLargeRootAsFat(benchmark::State& state) {
-    const std::string& root = largeRoot();
+    const std::string& root = largeRoot(1);
     MountSource source;
     source.roots.volumeOfFolder = [](const std::string& folder) {
         auto volume = posix::volumeOfFolder(folder, posix::readMountInfo);
@@ -94,7 +107,7 @@ void BM_QuickScanLargeRootAsFat(benchmark::State& state) {
         return volume;
     };
     PosixFileSystem fs("removable=" + root, source);
-    scanLargeRoot(state, fs, root);
+    scanLargeRoot(state, fs, root, 1);
 }
 BENCHMARK(BM_QuickScanLargeRootAsFat)->Unit(benchmark::kMillisecond);
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes through the autorun.inf line splitter, decoder and parser, checking
 // what the quick scan relies on: lines stay bounded, decoded lines are well-formed UTF-8,
 // and the target is always empty or a suffix of one line.
-#include "drive/posix/TextLineReader.h"
+#include "linux/TextLineReader.h"
 #include "scan/AutorunParser.h"
 
 #include <algorithm>

@@ -10,7 +10,7 @@ files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.
 clang-format --dry-run -Werror $files
 
 echo "== core without Qt or Linux headers"
-core=$(find src -name '*.cpp' -o -name '*.h' | grep -vE '/(posix|qt)/')
+core=$(find src -name '*.cpp' -o -name '*.h' | grep -vE '/(linux|qt|win32)/')
 # Only the C++ standard library: no toolkit header and no C or system header (they end in .h).
 if grep -nE '#include *<(Q[A-Za-z]*|[^>]*\.h)>' $core; then
   echo "the core must not include toolkit or operating-system headers" >&2

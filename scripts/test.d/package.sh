@@ -66,6 +66,9 @@ kill "$pid"
 wait "$pid" 2>/dev/null || true
 echo "the installed program started offscreen"
 
+version=$(tarnwick --version)
+echo "tarnwick --version: $version"
+case "$version" in "Tarnwick "[0-9]*) ;; *) echo "FAILED: --version" >&2; exit 1 ;; esac
 # Without a window, it runs its companion script: nothing recorded, nothing to undo.
 out=$(tarnwick --undo-system)
 echo "tarnwick --undo-system: $out"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Maker.h"
-#include "app/Ports.h"
+#include "ports/Ports.h"
 
 namespace tw {
 
@@ -24,6 +24,7 @@ public:
     // The pointer moves over the bare window surface.
     void Form_MouseMove();
 
+    void vbquarantine_Click();
     void vbexit_Click();
     void vbhelpinfo_Click();
     void about_Click();

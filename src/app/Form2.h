@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AboutView.h"
 #include "app/Maker.h"
+#include "ports/AboutView.h"
 
 namespace tw {
 

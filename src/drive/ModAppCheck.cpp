@@ -1,6 +1,6 @@
 #include "drive/ModAppCheck.h"
 
-#include "app/Color.h"
+#include "ports/Color.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Host.h"
-#include "drive/FileSystem.h"
+#include "ports/Host.h"
+#include "ports/FileSystem.h"
 
 #include <string>
 

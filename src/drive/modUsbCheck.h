@@ -1,7 +1,7 @@
 #pragma once
 
-#include "drive/DriveProbe.h"
-#include "drive/FileSystem.h"
+#include "ports/DriveProbe.h"
+#include "ports/FileSystem.h"
 
 #include <optional>
 

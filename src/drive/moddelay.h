@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive/Clock.h"
+#include "ports/Clock.h"
 
 namespace tw {
 

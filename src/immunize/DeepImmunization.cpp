@@ -14,24 +14,54 @@ std::string probedFileSystem(FileSystem& fs, const AppState& state) {
     return state.probedDrive ? fs.fileSystemName(*state.probedDrive) : std::string();
 }
 
-// Locks the protective folder, then reports success once the batch file had time to run.
+void deepImmunizationOnDrive(Ports& ports, AppState& state, bool batchFilesRun);
+
+// A started cacls.bat is read back every two seconds, five times at most: the tool takes
+// well under a second, and the window stays usable during the pauses.
+constexpr int batchRuleChecks = 5;
+
+// Denies everyone access to the protective folder: natively where the file system can,
+// else through cacls.bat where the platform runs batch files. True only when the rule
+// reads back on the folder.
+bool lockProtectiveFolder(Ports& ports, const std::string& autorunPath) {
+    const bool native = ports.fs.denyEveryone(autorunPath);
+    const bool batch =
+        !native && ports.host.canStartBatchFiles() && Modfoldercacls(ports, autorunPath);
+    const int checks = batch ? batchRuleChecks : 1;
+    for (int check = 0; check < checks; ++check) {
+        Delay(ports.clock, 2);
+        if (ports.fs.deniesEveryone(autorunPath)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Success only for a rule that was verified; otherwise the protection of simple
+// immunization stays and the reinforcement is reported as failed.
 void lockAndReport(Ports& ports, const std::string& autorunPath, const std::string& boxText) {
-    Modfoldercacls(ports, autorunPath);
-    Delay(ports.clock, 2);
-    reportImmunized(ports.view, boxText);
+    if (lockProtectiveFolder(ports, autorunPath)) {
+        reportImmunized(ports.view, boxText);
+    } else {
+        reportReinforcementFailed(ports.view);
+    }
 }
 
 } // namespace
 
 // Failing calls are passed over: the guard-folder test (and on reinforcement the drive's
-// file system) decides the outcome; the conversion and the access rule are not verified.
+// file system) decides whether the folder is locked, the rule read back whether that
+// succeeded.
 void deepImmunization(Ports& ports, AppState& state) {
     FileSystem& fs = ports.fs;
     MainView& view = ports.view;
     DriveProbe& probe = state.probe;
+    // Where no batch file can run, none is written and none is cleaned up: a file of that
+    // name in the temporary folder is then not the program's.
+    const bool batchFilesRun = ports.host.canStartBatchFiles();
 
     const std::string name = probedFileSystem(fs, state);
-    if (name == "FAT32" || name == "FAT") {
+    if ((name == "FAT32" || name == "FAT") && batchFilesRun) {
         status(view, "正在转化" + probe.drivePath + "盘文件系统，请稍候......");
         modfsconvert(ports, probe.drivePath);
         Delay(ports.clock, 3);
@@ -45,7 +75,20 @@ void deepImmunization(Ports& ports, AppState& state) {
         Delay(ports.clock, 5);
     }
     Delay(ports.clock, 1);
-    fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "convert.bat"), true);
+    if (batchFilesRun) {
+        fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "convert.bat"), true);
+    }
+    PinnedPorts pinned(ports, probe.drivePath);
+    deepImmunizationOnDrive(pinned.get(), state, batchFilesRun);
+}
+
+namespace {
+
+// The drive that came back, pinned anew.
+void deepImmunizationOnDrive(Ports& ports, AppState& state, bool batchFilesRun) {
+    FileSystem& fs = ports.fs;
+    MainView& view = ports.view;
+    const DriveProbe& probe = state.probe;
 
     if (fs.folderExists(probe.autorunPath)) {
         reinforceProtection(ports, probe, 4);
@@ -64,7 +107,11 @@ void deepImmunization(Ports& ports, AppState& state) {
     }
 
     // Without force: a read-only copy stays.
-    fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "cacls.bat"), false);
+    if (batchFilesRun) {
+        fs.deleteFile(joinPath(fs, ports.host.tempFolder(), "cacls.bat"), false);
+    }
 }
+
+} // namespace
 
 } // namespace tw

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "app/Ports.h"
+#include "ports/Ports.h"
 
 namespace tw {
 
 // What deep immunization does after the announcement: converts a FAT or FAT32 drive to
 // NTFS, waits until a ready removable drive is seen again, builds or reinforces the
 // protection as simple immunization does, and denies everyone access to the protective
-// folder.
+// folder. Success is reported only when that rule reads back; a conversion is attempted
+// only where batch files can run.
 void deepImmunization(Ports& ports, AppState& state);
 
 } // namespace tw

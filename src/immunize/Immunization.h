@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Ports.h"
+#include "ports/Ports.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Ports.h"
+#include "ports/Ports.h"
 
 #include <string>
 
@@ -8,7 +8,8 @@ namespace tw {
 
 // Writes cacls.bat into the temporary folder, denying everyone access to the target, and
 // starts it hidden without waiting for it. Nothing is started when the file cannot be
-// written.
-void Modfoldercacls(Ports& ports, const std::string& target);
+// written. True when it was started; whether the rule took effect is for the caller to
+// read back.
+bool Modfoldercacls(Ports& ports, const std::string& target);
 
 } // namespace tw

@@ -1,5 +1,6 @@
 #include "immunize/ThreatCheck.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/modUsbCheck.h"
 #include "drive/moddelay.h"
 
@@ -15,7 +16,7 @@ void removeThreat(Ports& ports, const DriveProbe& probe) {
     view.msgBox("文件" + probe.autorunPath + "存在威胁！建议执行扫描！",
                 mb::okOnly + mb::exclamation, "系统提示");
     // A refusal is judged by the test below.
-    ports.fs.deleteFile(probe.autorunPath, true);
+    (void)removeToQuarantine(ports, probe.autorunPath, condemned::threatCheck);
     Delay(ports.clock, 1);
     if (ports.fs.fileExists(probe.autorunPath)) {
         status(view, "威胁文件 " + probe.autorunPath + "清除失败!");
@@ -39,15 +40,18 @@ void runWithThreatCheck(Ports& ports, AppState& state, ImmunizationSteps steps) 
     if (probe.found != 1) {
         view.msgBox("没有检测到U盘，无法完成免疫！", mb::okOnly + mb::information, "提示");
     } else {
+        // Everything on the drive from here on goes through its pinned root.
+        PinnedPorts pinned(ports, probe.drivePath);
+        Ports& onDrive = pinned.get();
         status(view, "正在检测" + probe.drivePath + "盘安全状态，请稍候......");
         Delay(ports.clock, 2);
         // Only a file counts: a folder of that name is the protection itself.
-        if (ports.fs.fileExists(probe.autorunPath)) {
-            removeThreat(ports, probe);
+        if (onDrive.fs.fileExists(probe.autorunPath)) {
+            removeThreat(onDrive, probe);
         }
         status(view, "正在准备为" + probe.drivePath + "盘免疫，请稍等......");
         Delay(ports.clock, 3);
-        steps(ports, state);
+        steps(onDrive, state);
     }
 
     view.setTimer2(true);

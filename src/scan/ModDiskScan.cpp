@@ -1,5 +1,6 @@
 #include "scan/ModDiskScan.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/moddelay.h"
 
 namespace tw {
@@ -19,10 +20,12 @@ void ModDiskScan(Ports& ports) {
         }
         const std::string& drivePath = drive.path;
         const std::string autorunPath = joinPath(fs, drivePath, "autorun.inf");
+        PinnedPorts pinned(ports, drivePath);
+        FileSystem& disk = pinned.get().fs;
 
         status(view, "正在扫描" + drivePath + "盘，请稍候......", colors::green);
         Delay(ports.clock, 1);
-        if (!fs.fileExists(autorunPath)) {
+        if (!disk.fileExists(autorunPath)) {
             continue;
         }
 
@@ -34,9 +37,9 @@ void ModDiskScan(Ports& ports) {
             continue;
         }
         status(view, "正在清除" + autorunPath + "，请稍候......");
-        (void)fs.deleteFile(autorunPath, true);
+        (void)removeToQuarantine(pinned.get(), autorunPath, condemned::diskScan);
         Delay(ports.clock, 1);
-        if (!fs.fileExists(autorunPath)) {
+        if (!disk.fileExists(autorunPath)) {
             status(view, "成功清除" + autorunPath + "!", colors::green);
             view.msgBox(autorunPath + "处理成功！", mb::okOnly + mb::information, "提示");
         } else {

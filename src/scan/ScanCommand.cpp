@@ -22,8 +22,9 @@ void ScanCommand(Ports& ports) {
         DriveProbe probe; // the command's own, not the monitor's
         modUsbCheck(ports.fs, probe);
         if (probe.found == 1) {
-            QuickScan(ports, probe.drivePath);
-            status(view, "快速扫描已完成！");
+            // A drive that could not be read to the end is not reported as scanned.
+            status(view,
+                   QuickScan(ports, probe.drivePath) ? "快速扫描已完成！" : unreadableDriveText);
             Delay(ports.clock, 2);
             view.setTimer2(true);
         } else {

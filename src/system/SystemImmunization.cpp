@@ -1,79 +1,11 @@
 #include "system/SystemImmunization.h"
 
 #include "drive/ModAppCheck.h"
-#include "drive/moddelay.h"
-
-#include <memory>
-#include <optional>
 
 namespace tw {
 
-namespace {
-
-constexpr const char* workingCopyName = "systemset.bat";
-constexpr const char* outcomeName = "systemset.out";
-
-CompanionOutcome readOutcome(FileSystem& fs, const std::string& path) {
-    std::optional<std::string> word;
-    if (std::unique_ptr<LineReader> reader = fs.openText(path)) {
-        word = reader->next();
-    }
-    fs.deleteFile(path, true);
-    if (word == "done") {
-        return CompanionOutcome::done;
-    }
-    if (word == "unsupported") {
-        return CompanionOutcome::unsupported;
-    }
-    if (word == "norecord") {
-        return CompanionOutcome::nothingRecorded;
-    }
-    return CompanionOutcome::failed;
-}
-
-} // namespace
-
-std::string companionPath(FileSystem& fs, const Host& host) {
-    return joinPath(fs, host.programFolder(), companionFileName);
-}
-
-void reportSystemFailure(MainView& view, const std::string& text) {
-    status(view, text, colors::darkRed);
-    view.msgBox(text, mb::okOnly + mb::exclamation, "警告");
-}
-
-CompanionOutcome runCompanion(FileSystem& fs, Host& host, Clock& clock,
-                              const std::vector<std::string>& arguments,
-                              const std::function<void()>& whileWaiting) {
-    const std::string workingCopy = joinPath(fs, host.tempFolder(), workingCopyName);
-    const std::string outcome = joinPath(fs, host.tempFolder(), outcomeName);
-    // An outcome left from an earlier run must not speak for this one.
-    if (fs.fileExists(outcome) && !fs.deleteFile(outcome, true)) {
-        return CompanionOutcome::notStarted;
-    }
-    // Waiting for a copy that was never made, or never run, would end in a false success.
-    if (!fs.copyFile(companionPath(fs, host), workingCopy, true) ||
-        !host.startScript(workingCopy, arguments)) {
-        return CompanionOutcome::notStarted;
-    }
-    Delay(clock, 2);
-
-    // The script removes its copy as its last act. A script that never does must not hold
-    // the program waiting for ever.
-    std::chrono::milliseconds waited{0};
-    while (fs.fileExists(workingCopy)) {
-        if (waited >= systemSetTimeout) {
-            return CompanionOutcome::timedOut;
-        }
-        whileWaiting();
-        clock.wait(systemSetPollInterval);
-        waited += systemSetPollInterval;
-    }
-    return readOutcome(fs, outcome);
-}
-
 void SystemImmunizationClick(Ports& ports) {
-    const std::string companion = companionPath(ports.fs, ports.host);
+    const std::string companion = joinPath(ports.fs, ports.host.programFolder(), companionFileName);
     if (ports.fs.fileExists(companion)) {
         ports.view.setTimer2(false);
         ModSystemSet(ports);
@@ -82,33 +14,6 @@ void SystemImmunizationClick(Ports& ports) {
     }
     // Also when the monitor was not paused: a click during the start-up disk scan starts it.
     ports.view.setTimer2(true);
-}
-
-void ModSystemSet(Ports& ports) {
-    MainView& view = ports.view;
-
-    if (view.msgBox("操作将关闭系统自动播放功能，继续吗？", mb::yesNo, "提示") != mb::yes) {
-        view.msgBox("您取消了系统免疫操作！", mb::okOnly + mb::information, "提示");
-        return;
-    }
-    status(view, "准备执行系统Auto病毒免疫，请稍候......");
-
-    const CompanionOutcome outcome = runCompanion(ports.fs, ports.host, ports.clock, {}, [&view] {
-        status(view, "正在关闭系统自动播放功能，请稍候......");
-    });
-    switch (outcome) {
-    case CompanionOutcome::done:
-        status(view, "系统免疫操作结束！");
-        view.msgBox("免疫操作结束！", mb::okOnly + mb::information, "提示");
-        break;
-    case CompanionOutcome::timedOut:
-        reportSystemFailure(view, "系统免疫操作超时，请稍后重试！");
-        break;
-    default:
-        // Also a desktop without the settings the script knows: nothing was switched off.
-        reportSystemFailure(view, "系统免疫操作失败！");
-        break;
-    }
 }
 
 } // namespace tw

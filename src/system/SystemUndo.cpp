@@ -1,6 +1,6 @@
 #include "system/SystemUndo.h"
 
-#include "system/SystemImmunization.h"
+#include "system/CompanionScript.h"
 
 namespace tw {
 

@@ -20,7 +20,8 @@ TEST(BatchFiles, EachIsTwoCrLfLinesReplacedOnEveryCall) {
     const Case cases[] = {
         {modfsconvert, "convert.bat", "E:", "@echo off\r\nconvert.exe E: /fs:ntfs /x\r\n",
          "G:", "@echo off\r\nconvert.exe G: /fs:ntfs /x\r\n", true},
-        {Modfoldercacls, "cacls.bat", "E:\\autorun.inf",
+        {[](Ports& ports, const std::string& target) { (void)Modfoldercacls(ports, target); },
+         "cacls.bat", "E:\\autorun.inf",
          "@echo off\r\necho y|cacls.exe E:\\autorun.inf /p everyone:n\r\n", "F:\\autorun.inf",
          "@echo off\r\necho y|cacls.exe F:\\autorun.inf /p everyone:n\r\n", false},
     };
@@ -51,7 +52,7 @@ TEST(BatchFiles, TemporaryFolderWithSpacesReachesTheHostAsOnePath) {
     const std::string t = base.path() + "/Documents and Settings/ann/Local Settings/Temp";
     makeDir(t);
     FakeHost host{h.transcript, t, h.program.path()};
-    Ports ports{h.faulty, host, h.view, h.clock};
+    Ports ports{h.faulty, host, h.view, h.clock, h.quarantine};
 
     modfsconvert(ports, "E:");
     Modfoldercacls(ports, "E:\\autorun.inf");
@@ -74,7 +75,7 @@ TEST(BatchFiles, NothingStartsWhenTheFileCannotBeWritten) {
     };
 
     modfsconvert(ports, "E:");
-    Modfoldercacls(ports, "E:\\autorun.inf");
+    EXPECT_FALSE(Modfoldercacls(ports, "E:\\autorun.inf"));
 
     EXPECT_EQ(h.lines(), Lines{});
     EXPECT_FALSE(exists(h.temp / "convert.bat"));

@@ -2,15 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <optional>
 
 namespace tw::test {
 namespace {
 
 using namespace std::chrono_literals;
 
+// On a platform that runs batch files (the fake host's default), a stand-in for cacls.exe:
+// once a cacls.bat naming a folder has been started, the folder reads back as locked, but
+// only on a drive that reads "NTFS" (elsewhere there are no access lists to set).
+void caclsWorksOnNtfs(Harness& h) {
+    h.faulty.deniesOverride = [&h](const std::string& folder) {
+        const std::string batch = h.temp / "cacls.bat";
+        const Lines& lines = h.transcript.lines();
+        return h.faulty.fileSystemNameOverride == "NTFS" &&
+               std::find(lines.begin(), lines.end(), "start " + batch) != lines.end() &&
+               readFile(batch) == "@echo off\r\necho y|cacls.exe " + folder + " /p everyone:n\r\n";
+    };
+}
+
 TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
     Harness h;
+    caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
     const std::string a = d + "/autorun.inf";
     const std::string t = h.temp.path();
@@ -35,6 +51,7 @@ TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
 
 TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
     Harness h;
+    caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
     const std::string a = d + "/autorun.inf";
     const std::string t = h.temp.path();
@@ -85,14 +102,19 @@ TEST(DeepImmunization, OnlyFatAndFat32AreConverted) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Harness h;
+        caclsWorksOnNtfs(h);
         const std::string d = h.stick.path();
         const std::string t = h.temp.path();
         h.faulty.fileSystemNameOverride = c.name;
 
-        // Whatever the file system, the access rule is attempted on the fresh path.
-        EXPECT_EQ(click(h, Ctl::Label3),
-                  cat({opening(d), c.converted ? converting(d, t) : Lines{}, driveFound,
-                       building(d), locking(t), succeeded("免疫操作已完成！"), monitorResumes}));
+        // Whatever the file system, the access rule is attempted on the fresh path; none of
+        // these drives reads NTFS afterwards, so the rule never reads back.
+        EXPECT_EQ(
+            click(h, Ctl::Label3),
+            cat({opening(d), c.converted ? converting(d, t) : Lines{}, driveFound, building(d),
+                 lockingUnverified(t),
+                 failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！"), monitorResumes}));
+        EXPECT_TRUE(exists(d + "/autorun.inf/" + guardName));
         EXPECT_FALSE(exists(t + "/convert.bat"));
     }
 }
@@ -112,6 +134,7 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + (c.protectiveFolderThere ? " reinforcement" : " fresh"));
         Harness h;
+        caclsWorksOnNtfs(h);
         const std::string d = h.stick.path();
         const std::string t = h.temp.path();
         h.faulty.fileSystemNameOverride = c.name;
@@ -148,6 +171,7 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
 
 TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
     Harness h;
+    caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
     const std::string a = d + "/autorun.inf";
     const std::string t = h.temp.path();
@@ -166,6 +190,7 @@ TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
 
 TEST(DeepImmunization, AReadOnlyConversionLeftoverIsDeletedTheLockScriptIsNot) {
     Harness h;
+    caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
     const std::string t = h.temp.path();
     h.faulty.fileSystemNameOverride = "NTFS";
@@ -181,6 +206,7 @@ TEST(DeepImmunization, AReadOnlyConversionLeftoverIsDeletedTheLockScriptIsNot) {
 
 TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
     Harness h;
+    caclsWorksOnNtfs(h);
     TempDir other{"other"};
     const std::string d = h.stick.path();
     const std::string o = other.path();
@@ -211,6 +237,52 @@ TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
     EXPECT_FALSE(exists(d + "/autorun.inf"));
     ASSERT_TRUE(h.state.probedDrive.has_value());
     EXPECT_EQ(h.state.probedDrive->path, o);
+}
+
+// As on Linux: no batch file runs, so a FAT stick is not converted and nothing says so, and
+// a stick without access lists cannot be locked. The protection of simple immunization
+// stays, the run says its reinforcement failed, and the temporary folder is left alone.
+TEST(DeepImmunization, WithoutBatchFilesOrAccessListsTheProtectionStaysUnlocked) {
+    enum class Before { nothing, protectiveFolder, immunized };
+    struct Case {
+        std::optional<std::string> name; // none: the temporary folder's own file system
+        Before before;
+    };
+    const Case cases[] = {
+        {"FAT32", Before::nothing},
+        {"FAT", Before::protectiveFolder},
+        {std::nullopt, Before::immunized},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.value_or("real"));
+        Harness h;
+        h.host.batchFilesRun = false;
+        h.faulty.fileSystemNameOverride = c.name;
+        const std::string d = h.stick.path();
+        const std::string a = d + "/autorun.inf";
+        const std::string t = h.temp.path();
+        // Here files of these names are the user's own.
+        writeFile(t + "/convert.bat", "mine\r\n");
+        writeFile(t + "/cacls.bat", "mine too\r\n");
+        Lines middle = building(d);
+        if (c.before == Before::protectiveFolder) {
+            makeDir(a);
+            middle = reinforcing(d, "wait 4s");
+        } else if (c.before == Before::immunized) {
+            makeDir(a + "/" + guardName);
+            setAttr(a, 7);
+            middle = alreadyImmunized(d, "wait 4s");
+        }
+
+        EXPECT_EQ(
+            click(h, Ctl::Label3),
+            cat({opening(d), driveFound, middle, lockingNatively,
+                 failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！"), monitorResumes}));
+        EXPECT_TRUE(exists(a + "/" + guardName));
+        EXPECT_EQ(getAttr(a), 7U | attr::directory);
+        EXPECT_EQ(readFile(t + "/convert.bat"), "mine\r\n");
+        EXPECT_EQ(readFile(t + "/cacls.bat"), "mine too\r\n");
+    }
 }
 
 } // namespace

@@ -76,10 +76,18 @@ inline Lines reinforcing(const std::string& d, const std::string& wait) {
 inline Lines alreadyImmunized(const std::string& d, const std::string& wait) {
     return {"Label7: 检测到" + d + "盘已存在Auto类病毒免疫！", wait};
 }
-// Deep immunization only: everyone's access to the protective folder denied.
+// Deep immunization only: everyone's access to the protective folder denied through
+// cacls.bat, and read back after two seconds.
 inline Lines locking(const std::string& t) {
     return {"start " + t + "/cacls.bat", "wait 2s"};
 }
+// The same when the rule never reads back: four more pauses, then the run gives up.
+inline Lines lockingUnverified(const std::string& t) {
+    return {"start " + t + "/cacls.bat", "wait 2s", "wait 2s", "wait 2s", "wait 2s", "wait 2s"};
+}
+// Deep immunization only: the rule applied by the file system itself (or not at all where it
+// keeps no access lists and no batch file can run), read back after two seconds.
+inline const Lines lockingNatively = {"wait 2s"};
 
 inline Lines succeeded(const std::string& boxText) {
     return {"Label7: 免疫操作成功结束！", "box[64] 提示: " + boxText + " -> OK"};

@@ -1,4 +1,4 @@
-#include "app/qt/AboutWindow.h"
+#include "qt/AboutWindow.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "app/qt/QtClock.h"
+#include "qt/QtClock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

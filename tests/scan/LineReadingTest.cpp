@@ -1,5 +1,5 @@
-#include "drive/posix/PosixFileSystem.h"
-#include "drive/posix/TextLineReader.h"
+#include "linux/PosixFileSystem.h"
+#include "linux/TextLineReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +50,10 @@ TEST(LineReading, LineEndsAndEncodings) {
         {"\xFF\xB2\xA1\r\n", {"\xEF\xBF\xBD病"}},             // neither: U+FFFD
         {"a\xB2", {"a\xEF\xBF\xBD"}},                         // a cut-off pair
         {"\xED\xA0\x80", {"頎€"}}, // an encoded surrogate is not UTF-8: read as GBK
+        {"\xEF\xBB\xBFopen=a.exe\r\n", {"open=a.exe"}},     // a byte-order mark is skipped
+        {"\xEF\xBB\xBFopen=\xB2\xA1.exe", {"open=病.exe"}}, // also before GBK
+        {"\xEF\xBB\xBF", {}},
+        {"a\n\xEF\xBB\xBF", {"a", "\xEF\xBB\xBF"}}, // only at the start
     };
     TempDir dir;
     for (const Case& c : cases) {

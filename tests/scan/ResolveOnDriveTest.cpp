@@ -1,4 +1,4 @@
-#include "drive/posix/PosixFileSystem.h"
+#include "linux/PosixFileSystem.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

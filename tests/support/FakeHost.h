@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Host.h"
+#include "ports/Host.h"
 #include "support/Transcript.h"
 
 #include <functional>
@@ -37,6 +37,7 @@ public:
         }
         return batchStartSucceeds;
     }
+    [[nodiscard]] bool canStartBatchFiles() const override { return batchFilesRun; }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
     void activatePreviousInstance() override { m_transcript.add("activate"); }
@@ -46,6 +47,8 @@ public:
     bool otherCopyRunning = false;
     bool startSucceeds = true;
     bool batchStartSucceeds = true;
+    // A platform that runs batch files, as the original one; false stands for Linux.
+    bool batchFilesRun = true;
     // Runs when a script or batch file is started (a test's stand-in for it).
     std::function<void(const std::string&)> onStart;
 

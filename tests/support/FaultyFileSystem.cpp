@@ -96,7 +96,8 @@ bool FaultyFileSystem::denyEveryone(const std::string& folder) {
 }
 
 bool FaultyFileSystem::deniesEveryone(const std::string& folder) {
-    return m_real.deniesEveryone(folder);
+    return m_hooks->deniesOverride ? m_hooks->deniesOverride(folder)
+                                   : m_real.deniesEveryone(folder);
 }
 
 std::optional<std::string> FaultyFileSystem::resolveOnDrive(const std::string& driveRoot,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drive/FileSystem.h"
+#include "ports/FileSystem.h"
 
 #include <functional>
 #include <optional>
@@ -24,10 +24,13 @@ public:
     std::function<std::vector<Drive>()> drivesOverride;
     // Replaces readiness.
     std::function<bool(const Drive&)> readyOverride;
+    // Replaces what a folder's access list reads back as (a stand-in for a tool that sets it).
+    std::function<bool(const std::string& folder)> deniesOverride;
 
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override;
+    std::string volumeLabel(const Drive& drive) override { return m_real.volumeLabel(drive); }
     [[nodiscard]] char separator() const override { return m_real.separator(); }
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;

@@ -12,9 +12,6 @@
 
 namespace tw::test {
 
-namespace {
-
-// The full path of a program, from PATH or the system folders where the NTFS tools live.
 std::string findTool(const std::string& name) {
     const char* path = std::getenv("PATH");
     std::string folders = path != nullptr ? path : "";
@@ -62,6 +59,8 @@ int run(const std::vector<std::string>& argv) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+
 // Makes and mounts the image; why it could not, or nothing.
 std::optional<std::string> mountImage(const std::string& image, const std::string& mountPoint) {
     const std::string mkntfs = findTool("mkntfs");
@@ -90,6 +89,8 @@ std::optional<std::string> mountImage(const std::string& image, const std::strin
 } // namespace
 
 void NtfsImageFixture::SetUp() {
+    makeDir(mountPoint);
+    underTheMountPoint(mountPoint);
     if (const auto reason = mountImage(dir / "ntfs.img", mountPoint)) {
         std::cerr << "\n*** NTFS TEST NOT RUN: " << *reason << " ***\n\n";
         GTEST_SKIP() << *reason;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -18,12 +19,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Fills the mount point folder before the image hides it.
+    virtual void underTheMountPoint(const std::string& /*folder*/) {}
+    // The test has unmounted the image itself.
+    void unmounted() { m_mounted = false; }
+
     TempDir dir{"ntfs"};
     const std::string mountPoint = dir / "mnt";
 
 private:
     bool m_mounted = false;
 };
+
+// The full path of a program, from PATH or the system folders; empty when there is none.
+std::string findTool(const std::string& name);
+// Runs a program with no shell and its output discarded; its exit status, or -1.
+int run(const std::vector<std::string>& argv);
 
 // The attribute word NTFS stores, as ntfs-3g hands it out (4 bytes, big-endian): what
 // Windows will read. Nothing when the path has none.

@@ -1,5 +1,6 @@
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,7 +8,7 @@
 #include <stdexcept>
 
 #ifdef TARNWICK_HAVE_POSIX
-#include "drive/posix/PosixFileSystem.h"
+#include "linux/PosixFileSystem.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -59,6 +60,15 @@ std::string readFile(const std::string& path) {
 
 void makeDir(const std::string& path) {
     fs::create_directories(path);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool exists(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -27,6 +28,8 @@ void writeFileOfSize(const std::string& path, std::uint64_t size);
 std::string readFile(const std::string& path);
 void makeDir(const std::string& path);
 bool exists(const std::string& path);
+// Every name in a folder, sorted: what is left behind shows up here.
+std::vector<std::string> namesIn(const std::string& folder);
 // Sets the stored attribute word, as the product's backend would read it back.
 void setAttr(const std::string& path, std::uint32_t value);
 std::uint32_t getAttr(const std::string& path);

@@ -1,0 +1,88 @@
+#include "ports/FileSystem.h"
+
+namespace tw {
+
+std::string joinPath(const FileSystem& fs, const std::string& folder, const std::string& name) {
+    const char sep = fs.separator();
+    if (!folder.empty() && folder.back() == sep) {
+        return folder + name;
+    }
+    return folder + sep + name;
+}
+
+namespace {
+
+// A view that passes every call on: for file systems that have no handles to pin with.
+class Unpinned final : public FileSystem {
+public:
+    explicit Unpinned(FileSystem& fs) : m_fs(fs) {}
+
+    std::vector<Drive> drives() override { return m_fs.drives(); }
+    bool isReady(const Drive& drive) override { return m_fs.isReady(drive); }
+    std::string fileSystemName(const Drive& drive) override { return m_fs.fileSystemName(drive); }
+    std::string volumeLabel(const Drive& drive) override { return m_fs.volumeLabel(drive); }
+    [[nodiscard]] char separator() const override { return m_fs.separator(); }
+    bool fileExists(const std::string& path) override { return m_fs.fileExists(path); }
+    bool folderExists(const std::string& path) override { return m_fs.folderExists(path); }
+    std::optional<std::vector<Entry>> subFolders(const std::string& folder) override {
+        return m_fs.subFolders(folder);
+    }
+    std::optional<std::vector<Entry>> files(const std::string& folder) override {
+        return m_fs.files(folder);
+    }
+    std::optional<std::uint32_t> attributes(const std::string& path) override {
+        return m_fs.attributes(path);
+    }
+    bool setAttributes(const std::string& path, std::uint32_t value) override {
+        return m_fs.setAttributes(path, value);
+    }
+    bool deleteFile(const std::string& path, bool force) override {
+        return m_fs.deleteFile(path, force);
+    }
+    bool copyFile(const std::string& source, const std::string& destination,
+                  bool overwrite) override {
+        return m_fs.copyFile(source, destination, overwrite);
+    }
+    bool mkDir(const std::string& path) override { return m_fs.mkDir(path); }
+    std::optional<std::uint64_t> fileLen(const std::string& path) override {
+        return m_fs.fileLen(path);
+    }
+    std::unique_ptr<LineReader> openText(const std::string& path) override {
+        return m_fs.openText(path);
+    }
+    bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override {
+        return m_fs.writeTextLines(path, lines);
+    }
+    std::unique_ptr<ByteReader> openRead(const std::string& path) override {
+        return m_fs.openRead(path);
+    }
+    bool denyEveryone(const std::string& folder) override { return m_fs.denyEveryone(folder); }
+    bool deniesEveryone(const std::string& folder) override { return m_fs.deniesEveryone(folder); }
+    std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
+                                              const std::string& target) override {
+        return m_fs.resolveOnDrive(driveRoot, target);
+    }
+
+private:
+    FileSystem& m_fs;
+};
+
+} // namespace
+
+std::unique_ptr<FileSystem> FileSystem::pinDrive(const std::string& /*root*/) {
+    return std::make_unique<Unpinned>(*this);
+}
+
+std::string FileSystem::volumeLabel(const Drive& /*drive*/) {
+    return {};
+}
+
+bool FileSystem::denyEveryone(const std::string& /*folder*/) {
+    return false;
+}
+
+bool FileSystem::deniesEveryone(const std::string& /*folder*/) {
+    return false;
+}
+
+} // namespace tw

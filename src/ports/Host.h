@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// The process and its environment.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // The temporary folder; never empty.
+    [[nodiscard]] virtual std::string tempFolder() const = 0;
+    // The folder that holds the running program file.
+    [[nodiscard]] virtual std::string programFolder() const = 0;
+    // The running program's file name without its extension.
+    [[nodiscard]] virtual std::string programName() const = 0;
+
+    // Starts the companion's working copy (a shell script on Linux) with no window and
+    // without waiting for it, with these arguments after it. The path and each argument are
+    // passed whole (quoted where the platform builds a command line). False when the start
+    // itself failed.
+    virtual bool startScript(const std::string& path,
+                             const std::vector<std::string>& arguments) = 0;
+    // Starts a Windows batch file through the command interpreter, hidden and without
+    // waiting, its full path quoted. False when the start failed or the platform has no
+    // interpreter for batch files.
+    virtual bool startBatchFile(const std::string& path) = 0;
+    // Whether this platform has an interpreter for batch files (and the tools they call), so
+    // that a batch file written now could run at all.
+    [[nodiscard]] virtual bool canStartBatchFiles() const = 0;
+    // Opens a web address in the user's browser, detached, without a console window.
+    virtual void openUrl(const std::string& url) = 0;
+
+    // True when another copy of the program is running.
+    [[nodiscard]] virtual bool previousInstance() = 0;
+    // Asks the running copy to bring its window to the front; nothing happens when it
+    // cannot be reached.
+    virtual void activatePreviousInstance() = 0;
+    // Ends the program at once; does not return in the real program.
+    virtual void endProgram() = 0;
+};
+
+} // namespace tw
