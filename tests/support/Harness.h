@@ -2,8 +2,6 @@
 
 #include "app/Form1.h"
 #include "ports/Ports.h"
-#include "linux/PosixFileSystem.h"
-#include "linux/PosixQuarantine.h"
 #include "support/FakeHost.h"
 #include "support/FakeView.h"
 #include "support/FaultyFileSystem.h"
@@ -11,11 +9,32 @@
 #include "support/Transcript.h"
 #include "support/VirtualClock.h"
 
+#ifdef _WIN32
+#include "win32/Win32FileSystem.h"
+#include "win32/Win32Quarantine.h"
+#else
+#include "linux/PosixFileSystem.h"
+#include "linux/PosixQuarantine.h"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tw::test {
+
+// The platform's real file system, over which the scenarios run, and its quarantine store.
+#ifdef _WIN32
+using RealFileSystem = Win32FileSystem;
+using RealQuarantine = Win32Quarantine;
+#else
+using RealFileSystem = PosixFileSystem;
+using RealQuarantine = PosixQuarantine;
+#endif
+
+// The platform's own reading of a drive declaration such as "removable=<folder>;fixed=<folder>".
+std::vector<Drive> declaredDrives(const std::string& declaration);
 
 // A whole program on the virtual clock: a real temporary folder declared as the removable
 // drive ("stick"), a temporary folder, a program folder, the recording view and host, and
@@ -40,12 +59,12 @@ public:
     TempDir program{"program"};
     FakeView view{transcript, clock};
     FakeHost host{transcript, temp.path(), program.path()};
-    std::unique_ptr<PosixFileSystem> real;
+    std::unique_ptr<RealFileSystem> real;
     FaultyFileSystem faulty{*real};
     TempDir store{"quarantine"};
     // Small, so that a test can overfill it without writing much.
     static constexpr std::uint64_t quarantineBound = 64 * 1024 * 1024;
-    PosixQuarantine quarantine{store.path(), *real, quarantineBound};
+    RealQuarantine quarantine{store.path(), *real, quarantineBound};
     // The one the ports carry: a test may put a full or broken store in its place.
     Quarantine* quarantineInUse = &quarantine;
     AppState state;
