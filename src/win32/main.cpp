@@ -1,0 +1,26 @@
+#include "app/Form1.h"
+#include "win32/MainWindow.h"
+#include "win32/WinClock.h"
+#include "win32/Win32FileSystem.h"
+#include "win32/Win32Host.h"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
+                    int /*show*/) {
+    tw::Win32Host host;
+    tw::Win32FileSystem fs;
+    tw::win32::WinClock clock;
+    tw::win32::MainWindow window(instance);
+    clock.setFilter([&window](MSG& msg) { return window.preTranslate(msg); });
+    tw::AppState state;
+    tw::Form1 form(tw::Ports{fs, host, window, clock}, state);
+    window.attach(form);
+
+    if (!form.Form_Load()) {
+        return 0;
+    }
+    window.show();
+    window.setTimer1(true);
+    return clock.run();
+}
