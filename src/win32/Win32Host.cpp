@@ -1,0 +1,129 @@
+#include "win32/Win32Host.h"
+
+#include "win32/Win32Text.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace tw {
+
+namespace {
+
+std::wstring modulePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return L"tarnwick.exe";
+        }
+        if (n < buffer.size()) {
+            return std::wstring(buffer.data(), n);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The command interpreter by its full path, not whatever cmd.exe the search path finds first.
+std::wstring commandInterpreter() {
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        return L"cmd.exe";
+    }
+    return std::wstring(system, n) + L"\\cmd.exe";
+}
+
+} // namespace
+
+Win32Host::Win32Host() {
+    const std::string exe = win32::narrow(modulePath());
+    const auto slash = exe.find_last_of("\\/");
+    m_folder = slash == std::string::npos ? "." : exe.substr(0, slash);
+    m_name = slash == std::string::npos ? exe : exe.substr(slash + 1);
+    const auto dot = m_name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) {
+        m_name.resize(dot);
+    }
+}
+
+Win32Host::~Win32Host() {
+    if (m_mutex != nullptr) {
+        ::CloseHandle(m_mutex);
+    }
+}
+
+std::string Win32Host::tempFolder() const {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    std::wstring folder = (n > 0 && n <= MAX_PATH) ? std::wstring(buffer, n) : L"C:\\Windows\\Temp";
+    // "C:\" keeps its backslash only as "C:"; every other folder loses it.
+    while (folder.size() > 2 && (folder.back() == L'\\' || folder.back() == L'/')) {
+        folder.pop_back();
+    }
+    return win32::narrow(folder);
+}
+
+bool startHidden(const std::wstring& commandLine) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                          nullptr, &startup, &process)) {
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+bool Win32Host::startScript(const std::string& path) {
+    return startBatchFile(path);
+}
+
+bool Win32Host::startBatchFile(const std::string& path) {
+    // A path holding a quote cannot be quoted for cmd.exe; Windows forbids them in names.
+    if (path.empty() || path.find('"') != std::string::npos ||
+        ::GetFileAttributesW(win32::apiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    // cmd /c strips the outer pair of quotes when the line starts with one: the pair around
+    // the whole keeps the path's own quotes.
+    return startHidden(L"\"" + commandInterpreter() + L"\" /c \"\"" + win32::widen(path) + L"\"\"");
+}
+
+void Win32Host::openUrl(const std::string& url) {
+    (void)::ShellExecuteW(nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr,
+                          SW_SHOWNORMAL);
+}
+
+bool Win32Host::previousInstance() {
+    if (m_mutex == nullptr) {
+        m_mutex = ::CreateMutexW(nullptr, FALSE, L"Local\\Tarnwick.SingleInstance");
+        if (m_mutex == nullptr) {
+            return false; // cannot tell; let this copy run
+        }
+        if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+            ::CloseHandle(m_mutex);
+            m_mutex = nullptr;
+            return true;
+        }
+        return false;
+    }
+    return false; // this copy holds the mutex
+}
+
+void Win32Host::endProgram() {
+    std::fflush(nullptr);
+    ::ExitProcess(0);
+}
+
+} // namespace tw

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "ports/Host.h"
+
+#include <string>
+
+namespace tw {
+
+// The Windows process and environment.
+class Win32Host final : public Host {
+public:
+    Win32Host();
+    ~Win32Host() override;
+    Win32Host(const Win32Host&) = delete;
+    Win32Host& operator=(const Win32Host&) = delete;
+
+    // GetTempPathW, without its trailing backslash.
+    [[nodiscard]] std::string tempFolder() const override;
+    [[nodiscard]] std::string programFolder() const override { return m_folder; }
+    [[nodiscard]] std::string programName() const override { return m_name; }
+    bool startScript(const std::string& path) override;
+    bool startBatchFile(const std::string& path) override;
+    [[nodiscard]] bool canStartBatchFiles() const override { return true; }
+    void openUrl(const std::string& url) override;
+    // A named mutex in this session, held until the process ends.
+    [[nodiscard]] bool previousInstance() override;
+    void endProgram() override;
+
+private:
+    std::string m_folder;
+    std::string m_name;
+    void* m_mutex = nullptr; // HANDLE, kept out of this header
+};
+
+// Starts a command line hidden, with no console window, without waiting; both handles are
+// closed at once. False when the process could not be created.
+bool startHidden(const std::wstring& commandLine);
+
+} // namespace tw
