@@ -2,7 +2,7 @@
 
 #include "win32/Appearance.h"
 #include "win32/ControlIds.h"
-#include "win32/WindowText.h"
+#include "win32/Win32Text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include "win32/Artwork.h"
 #include "win32/ControlIds.h"
 #include "win32/MessageBoxes.h"
-#include "win32/WindowText.h"
+#include "win32/Win32Text.h"
 
 #include <algorithm>
 #include <cstddef>

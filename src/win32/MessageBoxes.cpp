@@ -1,7 +1,7 @@
 #include "win32/MessageBoxes.h"
 
 #include "ports/MainView.h"
-#include "win32/WindowText.h"
+#include "win32/Win32Text.h"
 
 namespace tw::win32 {
 

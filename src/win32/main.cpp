@@ -6,15 +6,18 @@
 
 #include <windows.h>
 
+#include <memory>
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/,
                     int /*show*/) {
     tw::Win32Host host;
-    tw::Win32FileSystem fs;
+    // A drive declaration replaces the drive letters (tests, the demo, odd hardware).
+    const std::unique_ptr<tw::Win32FileSystem> fs = tw::Win32FileSystem::fromEnvironment();
     tw::win32::WinClock clock;
     tw::win32::MainWindow window(instance);
     clock.setFilter([&window](MSG& msg) { return window.preTranslate(msg); });
     tw::AppState state;
-    tw::Form1 form(tw::Ports{fs, host, window, clock}, state);
+    tw::Form1 form(tw::Ports{*fs, host, window, clock}, state);
     window.attach(form);
 
     if (!form.Form_Load()) {
