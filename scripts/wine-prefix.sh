@@ -50,7 +50,7 @@ wine_build_programs() {
   fi
   x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Wpedantic -Wshadow -Wconversion \
     -Wsign-conversion -Werror -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -Isrc \
-    -static -municode -o "$work/e2e_driver.exe" tests/win32/e2e_driver.cpp
+    -static -municode -o "$work/e2e_driver.exe" tests/win32/e2e/e2e_driver.cpp
   mkdir -p "$work/app"
   cp "$build/tarnwick.exe" "$build/systemset.dll" "$work/app/"
 }

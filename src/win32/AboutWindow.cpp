@@ -18,6 +18,7 @@ constexpr DWORD labelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNO
                              SS_NOPREFIX;
 
 AboutWindow* theWindow = nullptr;
+WNDPROC groupBoxProc = nullptr;
 
 int pixels(float twips) {
     return static_cast<int>(std::lround(twips / twipsPerPixel));
@@ -127,6 +128,10 @@ void AboutWindow::buildControls() {
                                m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::Frame1)),
                                m_instance, nullptr);
     SendMessageW(m_frame1, WM_SETFONT, reinterpret_cast<WPARAM>(m_frameFont), FALSE);
+    // A group box paints only its line and caption: its inside gets the frame's colour here.
+    SetWindowLongPtrW(m_frame1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    groupBoxProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        m_frame1, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AboutWindow::frameProc)));
 
     const RECT strip = storedRect(810, 3240, 4095, 315);
     m_picture1 = CreateWindowExW(0, ids::picture1Class, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
@@ -266,6 +271,18 @@ LRESULT CALLBACK AboutWindow::pictureProc(HWND hwnd, UINT message, WPARAM wParam
         }
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK AboutWindow::frameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr && message == WM_ERASEBKGND) {
+        self->fillBackground(hwnd, reinterpret_cast<HDC>(wParam), AboutCtl::Frame1);
+        return 1;
+    }
+    if (self != nullptr && message == WM_PAINT) {
+        InvalidateRect(hwnd, nullptr, TRUE); // so that BeginPaint erases the inside first
+    }
+    return CallWindowProcW(groupBoxProc, hwnd, message, wParam, lParam);
 }
 
 LRESULT AboutWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

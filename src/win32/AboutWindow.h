@@ -35,6 +35,7 @@ private:
     ~AboutWindow() override;
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK frameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK pictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
