@@ -14,8 +14,8 @@ namespace tw::win32 {
 namespace {
 
 constexpr int twipsPerPixel = 15;
-constexpr DWORD labelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP |
-                             SS_NOPREFIX;
+constexpr DWORD labelStyle =
+    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
 
 AboutWindow* theWindow = nullptr;
 WNDPROC groupBoxProc = nullptr;
@@ -94,10 +94,10 @@ AboutWindow::~AboutWindow() {
 }
 
 HWND AboutWindow::addLabel(HWND parent, int id, const char* text, RECT where, HFONT font) {
-    HWND hwnd = CreateWindowExW(0, L"STATIC", widen(text).c_str(), labelStyle, where.left,
-                                where.top, where.right - where.left, where.bottom - where.top,
-                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                m_instance, nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, L"STATIC", widen(text).c_str(), labelStyle, where.left, where.top,
+                        where.right - where.left, where.bottom - where.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     const int height = std::max<int>(where.bottom - where.top, lineHeight(hwnd, font));
     SetWindowPos(hwnd, nullptr, 0, 0, where.right - where.left, height,
@@ -106,21 +106,21 @@ HWND AboutWindow::addLabel(HWND parent, int id, const char* text, RECT where, HF
 }
 
 void AboutWindow::buildControls() {
-    m_label1 = addLabel(m_hwnd, ids::Label1, Form2::title, storedRect(240, 330, 3915, 345),
-                        m_titleFont);
+    m_label1 =
+        addLabel(m_hwnd, ids::Label1, Form2::title, storedRect(240, 330, 3915, 345), m_titleFont);
     // The frame's lines lie in the window, offset by the frame's own position; created before
     // the frame so that they lie above it.
     const auto inFrame = [](int left, int top, int width, int height) {
         return storedRect(480 + left, 840 + top, width, height);
     };
-    m_label4 = addLabel(m_hwnd, ids::Label4, Form2::versionLine, inFrame(480, 480, 4200, 255),
-                        m_textFont);
-    m_label2 = addLabel(m_hwnd, ids::Label2, Form2::makerLine, inFrame(480, 840, 4200, 255),
-                        m_textFont);
-    m_label3 = addLabel(m_hwnd, ids::Label3, Form2::mailLine, inFrame(480, 1200, 4200, 255),
-                        m_textFont);
-    m_label6 = addLabel(m_hwnd, ids::Label6, Form2::rightsLine, inFrame(480, 1560, 4200, 255),
-                        m_textFont);
+    m_label4 =
+        addLabel(m_hwnd, ids::Label4, Form2::versionLine, inFrame(480, 480, 4200, 255), m_textFont);
+    m_label2 =
+        addLabel(m_hwnd, ids::Label2, Form2::makerLine, inFrame(480, 840, 4200, 255), m_textFont);
+    m_label3 =
+        addLabel(m_hwnd, ids::Label3, Form2::mailLine, inFrame(480, 1200, 4200, 255), m_textFont);
+    m_label6 =
+        addLabel(m_hwnd, ids::Label6, Form2::rightsLine, inFrame(480, 1560, 4200, 255), m_textFont);
     const RECT frame = storedRect(480, 840, 4785, 2115);
     m_frame1 = CreateWindowExW(0, L"BUTTON", widen(Form2::frameCaption).c_str(),
                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, frame.left,
@@ -134,11 +134,10 @@ void AboutWindow::buildControls() {
         m_frame1, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AboutWindow::frameProc)));
 
     const RECT strip = storedRect(810, 3240, 4095, 315);
-    m_picture1 = CreateWindowExW(0, ids::picture1Class, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                 strip.left, strip.top, strip.right - strip.left,
-                                 strip.bottom - strip.top, m_hwnd,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::Picture1)),
-                                 m_instance, nullptr);
+    m_picture1 = CreateWindowExW(
+        0, ids::picture1Class, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, strip.left, strip.top,
+        strip.right - strip.left, strip.bottom - strip.top, m_hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::Picture1)), m_instance, nullptr);
     SetWindowLongPtrW(m_picture1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     const RECT marquee = storedRect(210, 60, 2640, 285);
     m_label5Top = marquee.top;
@@ -214,9 +213,8 @@ void AboutWindow::unload() {
 
 AboutCtl AboutWindow::controlOf(HWND hwnd) const {
     const std::pair<HWND, AboutCtl> controls[] = {
-        {m_label1, AboutCtl::Label1}, {m_label2, AboutCtl::Label2},
-        {m_label3, AboutCtl::Label3}, {m_label4, AboutCtl::Label4},
-        {m_label5, AboutCtl::Label5}, {m_label6, AboutCtl::Label6},
+        {m_label1, AboutCtl::Label1}, {m_label2, AboutCtl::Label2},    {m_label3, AboutCtl::Label3},
+        {m_label4, AboutCtl::Label4}, {m_label5, AboutCtl::Label5},    {m_label6, AboutCtl::Label6},
         {m_frame1, AboutCtl::Frame1}, {m_picture1, AboutCtl::Picture1}};
     for (const auto& [h, control] : controls) {
         if (h == hwnd) {
@@ -255,8 +253,7 @@ LRESULT CALLBACK AboutWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam,
     return self->onMessage(hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK AboutWindow::pictureProc(HWND hwnd, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK AboutWindow::pictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self != nullptr) {
         switch (message) {

@@ -64,8 +64,8 @@ private:
     HWND m_frame1 = nullptr;
     HWND m_picture1 = nullptr;
     int m_label5Top = 0;
-    std::array<Color, 9> m_backColors{};  // by AboutCtl
-    std::array<HBRUSH, 9> m_brushes{};    // by AboutCtl, made when a colour is set
+    std::array<Color, 9> m_backColors{}; // by AboutCtl
+    std::array<HBRUSH, 9> m_brushes{};   // by AboutCtl, made when a colour is set
 };
 
 } // namespace tw::win32

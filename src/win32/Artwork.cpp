@@ -92,8 +92,8 @@ public:
     void fillRect(double left, double top, double right, double bottom, const Paint& paint) {
         for (int y = std::max(0, static_cast<int>(top)); y < std::min<double>(m_height, bottom);
              ++y) {
-            for (int x = std::max(0, static_cast<int>(left));
-                 x < std::min<double>(m_width, right); ++x) {
+            for (int x = std::max(0, static_cast<int>(left)); x < std::min<double>(m_width, right);
+                 ++x) {
                 blend(x, y, paint(x + 0.5, y + 0.5), 1.0);
             }
         }
@@ -279,7 +279,7 @@ void drawShield(Canvas& canvas, const Box& r, double opacity) {
 
 const Rgba steelBlue{97, 133, 183};
 const Rgba navy{34, 54, 94};
-const Rgba navyLighter{39, 62, 108};       // navy 15 % lighter
+const Rgba navyLighter{39, 62, 108};        // navy 15 % lighter
 const Rgba steelBlueLighter{126, 173, 238}; // steel blue 30 % lighter
 
 } // namespace

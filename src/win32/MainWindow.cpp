@@ -26,8 +26,8 @@ std::size_t index(Ctl control) {
     return static_cast<std::size_t>(control);
 }
 
-constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                              WS_CLIPCHILDREN;
+constexpr DWORD windowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // Labels are hit-tested (SS_NOTIFY) so that the pointer over one is not over the bare
 // window; they never wrap, and an "&" in a path from a stick is not a mnemonic.
 constexpr DWORD labelStyle = WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_NOTIFY;
@@ -61,8 +61,8 @@ MainWindow::MainWindow(HINSTANCE instance) : m_instance(instance) {
     m_smallFont = storedFont(L"宋体", 9);
     m_bannerFont = storedFont(L"微软雅黑", 10.5);
 
-    CreateWindowExW(0, ids::form1Class, L"Tarnwick Ver 9.9.0.8 BETA", windowStyle,
-                    CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, this);
+    CreateWindowExW(0, ids::form1Class, L"Tarnwick Ver 9.9.0.8 BETA", windowStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, this);
     SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_formFont), FALSE);
     buildMenus();
     buildControls();
@@ -77,9 +77,9 @@ MainWindow::~MainWindow() {
     if (m_accelerators != nullptr) {
         DestroyAcceleratorTable(m_accelerators);
     }
-    for (HGDIOBJ object : std::initializer_list<HGDIOBJ>{
-             m_pictureBrush, m_optionBrush, m_picture, m_formFont, m_boldFont, m_smallFont,
-             m_bannerFont}) {
+    for (HGDIOBJ object :
+         std::initializer_list<HGDIOBJ>{m_pictureBrush, m_optionBrush, m_picture, m_formFont,
+                                        m_boldFont, m_smallFont, m_bannerFont}) {
         if (object != nullptr) {
             DeleteObject(object);
         }
@@ -111,10 +111,10 @@ void MainWindow::fitClientArea() {
 }
 
 HWND MainWindow::addLabel(int id, const wchar_t* caption, RECT where, HFONT font) {
-    HWND hwnd = CreateWindowExW(0, L"STATIC", caption, labelStyle, where.left, where.top,
-                                where.right - where.left, where.bottom - where.top, m_hwnd,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExW(0, L"STATIC", caption, labelStyle, where.left, where.top,
+                        where.right - where.left, where.bottom - where.top, m_hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), m_instance, nullptr);
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // The stored heights are those of the original fonts: a label grows downward rather
     // than clip the descenders of its substitute.
@@ -347,7 +347,8 @@ void MainWindow::paint() {
 
 LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* self =
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->m_hwnd = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }

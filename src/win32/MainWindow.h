@@ -43,8 +43,7 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK actionLabelProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
+    static LRESULT CALLBACK actionLabelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void buildControls();
     void buildMenus();

@@ -36,8 +36,8 @@ void WinClock::wait(std::chrono::milliseconds duration) {
         }
         // Round up: a wake-up a fraction of a millisecond early would only loop once more.
         const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(remaining.count()),
-                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(remaining.count()), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
     }
     if (quit) {
         PostQuitMessage(static_cast<int>(quitCode));

@@ -33,8 +33,8 @@ std::string utf8(const std::wstring& text) {
         return {};
     }
     const int size = static_cast<int>(text.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr,
-                                           nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), length, nullptr, nullptr);
     return out;
@@ -147,13 +147,14 @@ void checkpoint(const wchar_t* name) {
         return;
     }
     const std::wstring base = std::wstring(folder) + L"\\" + name;
-    HANDLE ready = CreateFileW((base + L".ready").c_str(), GENERIC_WRITE, 0, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE ready = CreateFileW((base + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (ready != INVALID_HANDLE_VALUE) {
         CloseHandle(ready);
     }
-    waitFor([&] { return GetFileAttributesW((base + L".done").c_str()) != INVALID_FILE_ATTRIBUTES; },
-            60000);
+    waitFor(
+        [&] { return GetFileAttributesW((base + L".done").c_str()) != INVALID_FILE_ATTRIBUTES; },
+        60000);
 }
 
 bool exists(const std::wstring& path, bool folder) {
@@ -202,9 +203,9 @@ int wmain(int argc, wchar_t** argv) {
     // Start-up: the integrity check, the disk scan, then the drive monitor.
     check(waitFor([&] { return textOf(label5) == L"√Tarnwick完整性良好"; }, 20000),
           "Label5 reads √Tarnwick完整性良好");
-    check(waitFor([&] { return IsWindowVisible(label7) != 0 && textOf(label7) == connected; },
-                  40000),
-          "the drive monitor shows " + utf8(connected));
+    check(
+        waitFor([&] { return IsWindowVisible(label7) != 0 && textOf(label7) == connected; }, 40000),
+        "the drive monitor shows " + utf8(connected));
     check(IsWindowEnabled(label6) != 0, "立即扫描 is enabled after the start-up scan");
     checkpoint(L"main");
 
