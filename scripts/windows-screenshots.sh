@@ -3,21 +3,19 @@
 # message box, and the about window, into docs/windows-{main,box,about}.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source scripts/wine-prefix.sh
-build=$(pwd)/${TARNWICK_WIN_BUILD_DIR:-build-win}
+source scripts/wine-e2e.sh
 command -v import >/dev/null || { echo "needs ImageMagick's import" >&2; exit 1; }
 
 work=$(mktemp -d)
-trap 'wine_prefix_stop; rm -rf "$work"' EXIT
-wine_build_programs "$work" "$build"
-wine_prefix_setup "$work"
+trap 'wine_e2e_stop; rm -rf "$work"' EXIT
+wine_e2e_setup "$work"
 mkdir "$work/stick/Photos" "$work/shots"
 printf 'MZ' >"$work/stick/Photos.exe"
 mkdir -p docs
 
 cat >"$work/session.sh" <<INNER
 set -u
-TARNWICK_E2E_CHECKPOINTS='$(wine_path "$work/shots")' /usr/lib/wine/wine64 "$work/e2e_driver.exe" \
+TARNWICK_E2E_CHECKPOINTS='$(wine_path "$work/shots")' /usr/lib/wine/wine64 "$work/app/e2e_driver.exe" \
   '$(wine_path "$work/app/tarnwick.exe")' E: >"$work/log" 2>&1 &
 driver=\$!
 for name in main about box; do

@@ -5,18 +5,16 @@
 # window, then a quick scan that removes a program posing as the folder Photos.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-source scripts/wine-prefix.sh
-build=$(pwd)/${TARNWICK_WIN_BUILD_DIR:-build-win}
+source scripts/wine-e2e.sh
 
 work=$(mktemp -d)
-trap 'wine_prefix_stop; rm -rf "$work"' EXIT
-wine_build_programs "$work" "$build"
-wine_prefix_setup "$work"
+trap 'wine_e2e_stop; rm -rf "$work"' EXIT
+wine_e2e_setup "$work"
 mkdir "$work/stick/Photos"
 printf 'MZ' >"$work/stick/Photos.exe"
 
 timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" \
-  /usr/lib/wine/wine64 "$work/e2e_driver.exe" "$(wine_path "$work/app/tarnwick.exe")" E: \
+  /usr/lib/wine/wine64 "$work/app/e2e_driver.exe" "$(wine_path "$work/app/tarnwick.exe")" E: \
   >"$work/log" 2>&1 || { cat "$work/log" >&2; echo "FAILED: Windows end-to-end run" >&2; exit 1; }
 grep -v '^wine: ' "$work/log" | sed 's/\r$//'
 [ ! -e "$work/stick/Photos.exe" ] || { echo "Photos.exe is still on the stick" >&2; exit 1; }

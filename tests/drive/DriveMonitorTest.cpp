@@ -37,7 +37,7 @@ TEST(DriveMonitor, PluggedInThenPulledOut) {
                               }}));
     // Nothing found: the paths of the last drive stay, the flag says there is none.
     EXPECT_EQ(h.state.probe.drivePath, stick);
-    EXPECT_EQ(h.state.probe.autorunPath, stick + "/autorun.inf");
+    EXPECT_EQ(h.state.probe.autorunPath, stick + native("/autorun.inf"));
     EXPECT_EQ(h.state.probe.found, 0);
     EXPECT_EQ(h.state.connected, 0);
 }
@@ -104,7 +104,7 @@ TEST(DriveMonitor, AnotherStickAfterTheFirst) {
     EXPECT_EQ(h.lines(), cat({stickConnected(h.stick.path()),
                               {"Label7: 检测到U盘已移除！", "wait 1s"},
                               stickConnected(second.path())}));
-    EXPECT_EQ(h.state.probe.autorunPath, second.path() + "/autorun.inf");
+    EXPECT_EQ(h.state.probe.autorunPath, second.path() + native("/autorun.inf"));
     ASSERT_TRUE(h.state.probedDrive);
     EXPECT_EQ(h.state.probedDrive->path, second.path());
 }

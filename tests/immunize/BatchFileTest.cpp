@@ -49,7 +49,7 @@ TEST(BatchFiles, EachIsTwoCrLfLinesReplacedOnEveryCall) {
 TEST(BatchFiles, TemporaryFolderWithSpacesReachesTheHostAsOnePath) {
     Harness h;
     TempDir base{"profile"};
-    const std::string t = base.path() + "/Documents and Settings/ann/Local Settings/Temp";
+    const std::string t = base.path() + native("/Documents and Settings/ann/Local Settings/Temp");
     makeDir(t);
     FakeHost host{h.transcript, t, h.program.path()};
     Ports ports{h.faulty, host, h.view, h.clock};
@@ -59,11 +59,11 @@ TEST(BatchFiles, TemporaryFolderWithSpacesReachesTheHostAsOnePath) {
 
     EXPECT_EQ(h.lines(), (Lines{
                              "wait 2s",
-                             "start " + t + "/convert.bat",
-                             "start " + t + "/cacls.bat",
+                             "start " + t + native("/convert.bat"),
+                             "start " + t + native("/cacls.bat"),
                          }));
-    EXPECT_EQ(readFile(t + "/convert.bat"), "@echo off\r\nconvert.exe E: /fs:ntfs /x\r\n");
-    EXPECT_EQ(readFile(t + "/cacls.bat"),
+    EXPECT_EQ(readFile(t + native("/convert.bat")), "@echo off\r\nconvert.exe E: /fs:ntfs /x\r\n");
+    EXPECT_EQ(readFile(t + native("/cacls.bat")),
               "@echo off\r\necho y|cacls.exe E:\\autorun.inf /p everyone:n\r\n");
 }
 

@@ -28,12 +28,12 @@ TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
     Harness h;
     caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     const std::string t = h.temp.path();
     h.faulty.fileSystemNameOverride = "NTFS";
     writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
     setAttr(a, attr::readOnly);
-    writeFile(t + "/convert.bat", "left from an earlier run\r\n");
+    writeFile(t + native("/convert.bat"), "left from an earlier run\r\n");
     std::map<std::string, std::string> started;
     h.host.onStart = [&started](const std::string& path) { started[path] = readFile(path); };
 
@@ -41,25 +41,25 @@ TEST(DeepImmunization, NtfsDriveWithAThreatIsProtectedAndLocked) {
               cat({checking(d), threatDeleted(d), preparing(d), driveFound, building(d), locking(t),
                    succeeded("免疫操作已完成！"), monitorResumes}));
     EXPECT_EQ(started, (std::map<std::string, std::string>{
-                           {t + "/cacls.bat",
+                           {t + native("/cacls.bat"),
                             "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
-    EXPECT_FALSE(exists(t + "/cacls.bat"));
-    EXPECT_FALSE(exists(t + "/convert.bat"));
-    EXPECT_EQ(getAttr(a), 7U | attr::directory);
-    EXPECT_TRUE(exists(a + "/" + guardName));
+    EXPECT_FALSE(exists(t + native("/cacls.bat")));
+    EXPECT_FALSE(exists(t + native("/convert.bat")));
+    EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));
+    EXPECT_TRUE(exists(a + native("/") + guardName));
 }
 
 TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
     Harness h;
     caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     const std::string t = h.temp.path();
     h.faulty.fileSystemNameOverride = "FAT32";
     std::map<std::string, std::string> started;
     h.host.onStart = [&](const std::string& path) {
         started[path] = readFile(path);
-        if (path == t + "/convert.bat") {
+        if (path == t + native("/convert.bat")) {
             // The conversion dismounts the drive; it comes back as NTFS 11 s later.
             h.faulty.readyOverride = [](const Drive&) { return false; };
             after(h, 11s, [&h] {
@@ -82,14 +82,14 @@ TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
                                           locking(t),
                                           succeeded("免疫操作已完成！"),
                                           monitorResumes}));
-    EXPECT_EQ(
-        started,
-        (std::map<std::string, std::string>{
-            {t + "/convert.bat", "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
-            {t + "/cacls.bat", "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
-    EXPECT_FALSE(exists(t + "/convert.bat"));
-    EXPECT_FALSE(exists(t + "/cacls.bat"));
-    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    EXPECT_EQ(started, (std::map<std::string, std::string>{
+                           {t + native("/convert.bat"),
+                            "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
+                           {t + native("/cacls.bat"),
+                            "@echo off\r\necho y|cacls.exe " + a + " /p everyone:n\r\n"}}));
+    EXPECT_FALSE(exists(t + native("/convert.bat")));
+    EXPECT_FALSE(exists(t + native("/cacls.bat")));
+    EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));
 }
 
 TEST(DeepImmunization, OnlyFatAndFat32AreConverted) {
@@ -114,8 +114,8 @@ TEST(DeepImmunization, OnlyFatAndFat32AreConverted) {
             cat({opening(d), c.converted ? converting(d, t) : Lines{}, driveFound, building(d),
                  lockingUnverified(t),
                  failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！"), monitorResumes}));
-        EXPECT_TRUE(exists(d + "/autorun.inf/" + guardName));
-        EXPECT_FALSE(exists(t + "/convert.bat"));
+        EXPECT_TRUE(exists(d + native("/autorun.inf/") + guardName));
+        EXPECT_FALSE(exists(t + native("/convert.bat")));
     }
 }
 
@@ -139,13 +139,13 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
         const std::string t = h.temp.path();
         h.faulty.fileSystemNameOverride = c.name;
         if (c.protectiveFolderThere) {
-            makeDir(d + "/autorun.inf");
+            makeDir(d + native("/autorun.inf"));
         }
         h.faulty.refuse = [](const std::string& op, const std::string& path) {
-            return op == "mkDir" && path.find("/autorun.inf") != std::string::npos;
+            return op == "mkDir" && path.find(native("/autorun.inf")) != std::string::npos;
         };
         // A leftover is deleted in every branch.
-        writeFile(t + "/cacls.bat", "left from an earlier run\r\n");
+        writeFile(t + native("/cacls.bat"), "left from an earlier run\r\n");
 
         const Lines middle = c.protectiveFolderThere ? reinforcing(d, "wait 4s") : building(d);
         Lines ending;
@@ -162,9 +162,9 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
         }
         EXPECT_EQ(click(h, Ctl::Label3),
                   cat({opening(d), driveFound, middle, ending, monitorResumes}));
-        EXPECT_FALSE(exists(t + "/cacls.bat"));
+        EXPECT_FALSE(exists(t + native("/cacls.bat")));
         if (c.protectiveFolderThere) {
-            EXPECT_EQ(getAttr(d + "/autorun.inf"), 7U | attr::directory);
+            EXPECT_EQ(getAttr(d + native("/autorun.inf")), keptOnFolder(7U | attr::directory));
         }
     }
 }
@@ -173,10 +173,10 @@ TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
     Harness h;
     caclsWorksOnNtfs(h);
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     const std::string t = h.temp.path();
     h.faulty.fileSystemNameOverride = "NTFS";
-    makeDir(a + "/" + guardName);
+    makeDir(a + native("/") + guardName);
     setAttr(a, attr::hidden);
     // A read-only cacls.bat is not deleted at the end.
     h.host.onStart = [](const std::string& path) { setAttr(path, attr::readOnly); };
@@ -185,7 +185,7 @@ TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
               cat({opening(d), driveFound, alreadyImmunized(d, "wait 4s"), locking(t),
                    succeeded("免疫操作成功结束！"), monitorResumes}));
     EXPECT_EQ(getAttr(a), attr::hidden | attr::directory);
-    EXPECT_TRUE(exists(t + "/cacls.bat"));
+    EXPECT_TRUE(exists(t + native("/cacls.bat")));
 }
 
 TEST(DeepImmunization, AReadOnlyConversionLeftoverIsDeletedTheLockScriptIsNot) {
@@ -194,14 +194,14 @@ TEST(DeepImmunization, AReadOnlyConversionLeftoverIsDeletedTheLockScriptIsNot) {
     const std::string d = h.stick.path();
     const std::string t = h.temp.path();
     h.faulty.fileSystemNameOverride = "NTFS";
-    writeFile(t + "/convert.bat", "left from an earlier run\r\n");
-    setAttr(t + "/convert.bat", attr::readOnly | attr::archive);
+    writeFile(t + native("/convert.bat"), "left from an earlier run\r\n");
+    setAttr(t + native("/convert.bat"), attr::readOnly | attr::archive);
     h.host.onStart = [](const std::string& path) { setAttr(path, attr::readOnly | attr::archive); };
 
     EXPECT_EQ(click(h, Ctl::Label3), cat({opening(d), driveFound, building(d), locking(t),
                                           succeeded("免疫操作已完成！"), monitorResumes}));
-    EXPECT_FALSE(exists(t + "/convert.bat"));
-    EXPECT_TRUE(exists(t + "/cacls.bat"));
+    EXPECT_FALSE(exists(t + native("/convert.bat")));
+    EXPECT_TRUE(exists(t + native("/cacls.bat")));
 }
 
 TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
@@ -218,7 +218,7 @@ TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
     std::map<std::string, std::string> started;
     h.host.onStart = [&](const std::string& path) {
         started[path] = readFile(path);
-        if (path == t + "/convert.bat") {
+        if (path == t + native("/convert.bat")) {
             h.faulty.readyOverride = [d](const Drive& drive) { return drive.path != d; };
             h.faulty.fileSystemNameOverride = "NTFS";
         }
@@ -228,13 +228,14 @@ TEST(DeepImmunization, AfterTheWaitTheRunWorksOnWhicheverDriveIsFoundFirst) {
     EXPECT_EQ(click(h, Ctl::Label3),
               cat({opening(d), converting(d, t), driveFound, building(o), locking(t),
                    succeeded("免疫操作已完成！"), monitorResumes}));
-    EXPECT_EQ(started,
-              (std::map<std::string, std::string>{
-                  {t + "/convert.bat", "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
-                  {t + "/cacls.bat",
-                   "@echo off\r\necho y|cacls.exe " + o + "/autorun.inf /p everyone:n\r\n"}}));
-    EXPECT_TRUE(exists(o + "/autorun.inf/" + guardName));
-    EXPECT_FALSE(exists(d + "/autorun.inf"));
+    EXPECT_EQ(
+        started,
+        (std::map<std::string, std::string>{
+            {t + native("/convert.bat"), "@echo off\r\nconvert.exe " + d + " /fs:ntfs /x\r\n"},
+            {t + native("/cacls.bat"), "@echo off\r\necho y|cacls.exe " + o +
+                                           native("/autorun.inf") + " /p everyone:n\r\n"}}));
+    EXPECT_TRUE(exists(o + native("/autorun.inf/") + guardName));
+    EXPECT_FALSE(exists(d + native("/autorun.inf")));
     ASSERT_TRUE(h.state.probedDrive.has_value());
     EXPECT_EQ(h.state.probedDrive->path, o);
 }
@@ -259,17 +260,17 @@ TEST(DeepImmunization, WithoutBatchFilesOrAccessListsTheProtectionStaysUnlocked)
         h.host.batchFilesRun = false;
         h.faulty.fileSystemNameOverride = c.name;
         const std::string d = h.stick.path();
-        const std::string a = d + "/autorun.inf";
+        const std::string a = d + native("/autorun.inf");
         const std::string t = h.temp.path();
         // Here files of these names are the user's own.
-        writeFile(t + "/convert.bat", "mine\r\n");
-        writeFile(t + "/cacls.bat", "mine too\r\n");
+        writeFile(t + native("/convert.bat"), "mine\r\n");
+        writeFile(t + native("/cacls.bat"), "mine too\r\n");
         Lines middle = building(d);
         if (c.before == Before::protectiveFolder) {
             makeDir(a);
             middle = reinforcing(d, "wait 4s");
         } else if (c.before == Before::immunized) {
-            makeDir(a + "/" + guardName);
+            makeDir(a + native("/") + guardName);
             setAttr(a, 7);
             middle = alreadyImmunized(d, "wait 4s");
         }
@@ -278,10 +279,10 @@ TEST(DeepImmunization, WithoutBatchFilesOrAccessListsTheProtectionStaysUnlocked)
             click(h, Ctl::Label3),
             cat({opening(d), driveFound, middle, lockingNatively,
                  failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！"), monitorResumes}));
-        EXPECT_TRUE(exists(a + "/" + guardName));
-        EXPECT_EQ(getAttr(a), 7U | attr::directory);
-        EXPECT_EQ(readFile(t + "/convert.bat"), "mine\r\n");
-        EXPECT_EQ(readFile(t + "/cacls.bat"), "mine too\r\n");
+        EXPECT_TRUE(exists(a + native("/") + guardName));
+        EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));
+        EXPECT_EQ(readFile(t + native("/convert.bat")), "mine\r\n");
+        EXPECT_EQ(readFile(t + native("/cacls.bat")), "mine too\r\n");
     }
 }
 

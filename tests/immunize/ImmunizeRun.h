@@ -40,9 +40,9 @@ inline Lines checking(const std::string& d) {
 inline Lines threatDeleted(const std::string& d) {
     return {
         "Label7: 检测到" + d + "盘存在威胁！等待处理......",
-        "box[48] 系统提示: 文件" + d + "/autorun.inf存在威胁！建议执行扫描！ -> OK",
+        "box[48] 系统提示: 文件" + d + native("/autorun.inf存在威胁！建议执行扫描！ -> OK"),
         "wait 1s",
-        "Label7: 威胁文件 " + d + "/autorun.inf已成功清除!",
+        "Label7: 威胁文件 " + d + native("/autorun.inf已成功清除!"),
         "wait 2s",
     };
 }
@@ -59,7 +59,7 @@ inline Lines converting(const std::string& d, const std::string& t) {
     return {
         "Label7: 正在转化" + d + "盘文件系统，请稍候......",
         "wait 2s",
-        "start " + t + "/convert.bat",
+        "start " + t + native("/convert.bat"),
         "wait 3s",
     };
 }
@@ -79,11 +79,12 @@ inline Lines alreadyImmunized(const std::string& d, const std::string& wait) {
 // Deep immunization only: everyone's access to the protective folder denied through
 // cacls.bat, and read back after two seconds.
 inline Lines locking(const std::string& t) {
-    return {"start " + t + "/cacls.bat", "wait 2s"};
+    return {"start " + t + native("/cacls.bat"), "wait 2s"};
 }
 // The same when the rule never reads back: four more pauses, then the run gives up.
 inline Lines lockingUnverified(const std::string& t) {
-    return {"start " + t + "/cacls.bat", "wait 2s", "wait 2s", "wait 2s", "wait 2s", "wait 2s"};
+    return {
+        "start " + t + native("/cacls.bat"), "wait 2s", "wait 2s", "wait 2s", "wait 2s", "wait 2s"};
 }
 // Deep immunization only: the rule applied by the file system itself (or not at all where it
 // keeps no access lists and no batch file can run), read back after two seconds.

@@ -23,7 +23,7 @@ std::vector<std::string> namesIn(const std::string& folder) {
 TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnIntervalLater) {
     Harness h;
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     // The calls that build and test the folders, with their exact paths.
     Lines calls;
     h.faulty.refuse = [&calls](const std::string& op, const std::string& path) {
@@ -38,15 +38,15 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
     // The guard folder's path keeps its trailing full stops and separator.
     EXPECT_EQ(calls, (Lines{
                          "mkDir " + a,
-                         "mkDir " + a + "/Velmora免疫文件夹.../",
+                         "mkDir " + a + native("/Velmora免疫文件夹.../"),
                          "setAttributes " + a,
-                         "folderExists " + a + "/Velmora免疫文件夹.../",
+                         "folderExists " + a + native("/Velmora免疫文件夹.../"),
                      }));
     EXPECT_EQ(namesIn(d), std::vector<std::string>{"autorun.inf"});
-    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));
     // The guard folder keeps its three full stops and is left with plain folder attributes.
     EXPECT_EQ(namesIn(a), std::vector<std::string>{guardName});
-    EXPECT_EQ(getAttr(a + "/" + guardName), attr::directory);
+    EXPECT_EQ(getAttr(a + native("/") + guardName), attr::directory);
 
     const std::size_t mark = h.transcript.size();
     h.clock.idle(2999ms);
@@ -58,9 +58,9 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
 TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
     Harness h;
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     click(h, Ctl::Label2);
-    ASSERT_EQ(getAttr(a), 23U);
+    ASSERT_EQ(getAttr(a), keptOnFolder(23U));
     // Someone changed them since; an immunized drive is not touched.
     setAttr(a, attr::hidden);
 
@@ -72,17 +72,17 @@ TEST(SimpleImmunization, SecondRunReportsImmunityAndLeavesTheAttributesAlone) {
 TEST(SimpleImmunization, HandMadeAutorunFolderIsReinforced) {
     Harness h;
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     makeDir(a);
-    writeFile(a + "/desktop.ini", "[.ShellClassInfo]\r\n");
+    writeFile(a + native("/desktop.ini"), "[.ShellClassInfo]\r\n");
     setAttr(a, attr::hidden | attr::archive);
 
     EXPECT_EQ(click(h, Ctl::Label2), cat({opening(d), reinforcing(d, "wait 2s"),
                                           succeeded("免疫操作成功结束！"), monitorResumes}));
     // Written whole: the archive bit it had is gone.
-    EXPECT_EQ(getAttr(a), 7U | attr::directory);
+    EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));
     EXPECT_EQ(namesIn(a), (std::vector<std::string>{guardName, "desktop.ini"}));
-    EXPECT_EQ(readFile(a + "/desktop.ini"), "[.ShellClassInfo]\r\n");
+    EXPECT_EQ(readFile(a + native("/desktop.ini")), "[.ShellClassInfo]\r\n");
 }
 
 TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
@@ -100,7 +100,7 @@ TEST(SimpleImmunization, WriteProtectedMediumEndsInTheFailureOfItsPath) {
         SCOPED_TRACE(c.what);
         Harness h;
         const std::string d = h.stick.path();
-        const std::string a = d + "/autorun.inf";
+        const std::string a = d + native("/autorun.inf");
         if (c.protectiveFolderThere) {
             makeDir(a);
         }

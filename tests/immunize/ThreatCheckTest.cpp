@@ -49,7 +49,7 @@ TEST(ThreatCheck, NoRemovableDriveOnlySaysSoAndStartsTheMonitorAgain) {
 TEST(ThreatCheck, FolderNamedAutorunInfIsNoThreat) {
     Harness h;
     const std::string d = h.stick.path();
-    makeDir(h.stick / "autorun.inf" + "/" + guardName);
+    makeDir(h.stick / "autorun.inf" + native("/") + guardName);
 
     EXPECT_EQ(click(h, Ctl::Label2), cat({opening(d), alreadyImmunized(d, "wait 2s"),
                                           succeeded("免疫操作成功结束！"), monitorResumes}));
@@ -67,7 +67,7 @@ TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
         SCOPED_TRACE(c.name);
         Harness h;
         const std::string d = h.stick.path();
-        const std::string a = d + "/autorun.inf";
+        const std::string a = d + native("/autorun.inf");
         writeFile(h.stick / c.name, "[autorun]\r\nopen=virus.exe\r\n");
         setAttr(h.stick / c.name, c.attributes);
 
@@ -88,7 +88,7 @@ TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
 TEST(ThreatCheck, RefusedDeletionTurnsDarkRedAndTheRunEndsInFailure) {
     Harness h;
     const std::string d = h.stick.path();
-    const std::string a = d + "/autorun.inf";
+    const std::string a = d + native("/autorun.inf");
     writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
     setAttr(a, attr::hidden | attr::archive);
     h.faulty.refuse = [a](const std::string& op, const std::string& path) {

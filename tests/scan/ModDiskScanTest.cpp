@@ -19,7 +19,7 @@ Lines scanning(const TempDir& disk) {
 Lines threatFound(const TempDir& disk, const std::string& answer) {
     return {
         "Label7 colour darkred",
-        "Label7: 检测到" + disk.path() + "/autorun.inf存在威胁，等待处理....",
+        "Label7: 检测到" + disk.path() + native("/autorun.inf存在威胁，等待处理...."),
         "box[1] 威胁: 检测到" + disk.path() + "盘中存在Autorun威胁！是否处理？ -> " + answer,
     };
 }
@@ -115,7 +115,7 @@ TEST_F(DiskScan, RefusedDeletionIsReportedAndTheScanGoesOn) {
 }
 
 TEST_F(DiskScan, NotReadyFixedDiskIsSkippedSilently) {
-    h.declareDrives("fixed=" + c.path() + "/missing;fixed=" + d.path());
+    h.declareDrives("fixed=" + c.path() + native("/missing;fixed=") + d.path());
     run();
     EXPECT_EQ(h.transcript.since(2)[1], "Label7: 正在扫描" + d.path() + "盘，请稍候......");
     EXPECT_EQ(h.clock.waited(), std::chrono::seconds(2 + 1 + 2));

@@ -15,7 +15,7 @@ TEST(QuickScanPhase1, CleanDriveWaitsTwentySecondsPlusTwoPerFolder) {
         ScanHarness h;
         for (int i = 0; i < k; ++i) {
             makeDir(h.stick / ("folder" + std::to_string(i)));
-            writeFile(h.stick / ("folder" + std::to_string(i) + "/inner.exe"), "MZ");
+            writeFile(h.stick / ("folder" + std::to_string(i) + native("/inner.exe")), "MZ");
         }
         writeFile(h.stick / "notes.txt", "hello");
         const Lines lines = h.quickScan();
@@ -64,7 +64,7 @@ TEST(QuickScanPhase1, DisguisedExecutableRemovedWithoutQuestion) {
         ScanHarness h;
         makeDir(h.stick / "Photos");
         writeFile(h.stick / exeName, "MZ");
-        const std::string p = h.D + "/Photos";
+        const std::string p = h.D + native("/Photos");
         EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), disguisedRemoved(p),
                                       phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
         EXPECT_FALSE(exists(h.stick / exeName));
@@ -80,7 +80,7 @@ TEST(QuickScanPhase1, DisguisedExecutableRefused) {
     writeFile(h.stick / "Setup.exe", "MZ");
     h.faulty.refuse = [](const std::string& op, const std::string&) { return op == "deleteFile"; };
     h.view.answer({mb::no});
-    const std::string p = h.D + "/Setup";
+    const std::string p = h.D + native("/Setup");
     EXPECT_EQ(h.quickScan(), cat({engineStart,
                                   folderScanned(h.D),
                                   {
@@ -111,12 +111,15 @@ TEST(QuickScanPhase1, AbnormalFolders) {
         {"Autorun.inf", 23, true}, {"Plain", 16, false},
     };
     for (const Case& c : cases) {
+        if (keptOnFolder(c.written) == attr::directory && c.written != attr::directory) {
+            continue; // a word this file system cannot keep on a folder
+        }
         SCOPED_TRACE(c.name);
         ScanHarness h;
         makeDir(h.stick / c.name);
         setAttr(h.stick / c.name, c.written);
         const std::uint32_t before = getAttr(h.stick / c.name);
-        const std::string p = h.D + "/" + c.name;
+        const std::string p = h.D + native("/") + c.name;
         const Lines found = c.reported ? abnormalRepaired(p) : Lines{};
         EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), found, phase1Clean,
                                       phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
@@ -128,9 +131,10 @@ TEST(QuickScanPhase1, ProtectiveFolderKeepsItsAttributes) {
     ScanHarness h;
     makeDir(h.stick / "autorun.inf");
     setAttr(h.stick / "autorun.inf", 7);
-    ASSERT_EQ(getAttr(h.stick / "autorun.inf"), 23u); // the directory bit follows the object
+    ASSERT_EQ(getAttr(h.stick / "autorun.inf"),
+              keptOnFolder(23u)); // the directory bit follows the object
     h.quickScan();
-    EXPECT_EQ(getAttr(h.stick / "autorun.inf"), 23u);
+    EXPECT_EQ(getAttr(h.stick / "autorun.inf"), keptOnFolder(23u));
 }
 
 TEST(QuickScanPhase1, RefusedAttributeWriteReportsFailure) {
@@ -140,7 +144,7 @@ TEST(QuickScanPhase1, RefusedAttributeWriteReportsFailure) {
     h.faulty.refuse = [](const std::string& op, const std::string&) {
         return op == "setAttributes";
     };
-    const std::string p = h.D + "/RECYCLER";
+    const std::string p = h.D + native("/RECYCLER");
     EXPECT_EQ(h.quickScan(), cat({engineStart,
                                   folderScanned(h.D),
                                   {
@@ -164,7 +168,7 @@ TEST(QuickScanPhase1, DisguisedAndAbnormalInOnePass) {
     makeDir(h.stick / "Photos");
     setAttr(h.stick / "Photos", 18);
     writeFile(h.stick / "Photos.exe", "MZ");
-    const std::string p = h.D + "/Photos";
+    const std::string p = h.D + native("/Photos");
     EXPECT_EQ(h.quickScan(),
               cat({engineStart, folderScanned(h.D), disguisedRemoved(p), abnormalRepaired(p),
                    phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
@@ -182,7 +186,7 @@ TEST(QuickScanPhase1, NestedPairsAndUnreadableAttributesLeftAlone) {
     setAttr(h.stick / "Hidden", 18);
     h.faulty.refuse = [&](const std::string& op, const std::string& path) {
         EXPECT_NE(op, "setAttributes");
-        return op == "attributes" && path == h.D + "/Hidden";
+        return op == "attributes" && path == h.D + native("/Hidden");
     };
     EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), folderScanned(h.D), phase1Clean,
                                   phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));

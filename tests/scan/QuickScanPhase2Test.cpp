@@ -45,9 +45,12 @@ TEST(QuickScanPhase2, MarkedTargetRemovedWithoutQuestion) {
         {"recycler/x.exe", 38, true},
     };
     for (const Case& c : cases) {
+        if (keptOnFile(c.attributes) != c.attributes) {
+            continue; // a word this file system cannot keep on a file
+        }
         for (const bool fullPath : {false, true}) {
             ScanHarness h;
-            std::string target = fullPath ? h.D + "/" + c.file : c.file;
+            std::string target = fullPath ? h.D + native("/") + c.file : c.file;
             if (!fullPath && c.inFolder) {
                 target = "recycler\\x.exe";
             }
@@ -96,7 +99,7 @@ TEST(QuickScanPhase2, PlainTargetKeptOnNo) {
     writeFile(h.stick / "setup.exe", "MZ");
     writeFile(h.stick / "autorun.inf", "[AutoRun]\r\nopen=setup.exe\r\n");
     h.view.answer({mb::no, mb::no});
-    const std::string p = h.D + "/setup.exe";
+    const std::string p = h.D + native("/setup.exe");
     EXPECT_EQ(h.quickScan(),
               cat({engineStart,
                    phase1Clean,
@@ -172,7 +175,7 @@ TEST(QuickScanPhase2, AutorunFileDeletedWhateverItIs) {
         h.faulty.refuse = [](const std::string& op, const std::string&) {
             return op == "openText";
         };
-        const std::string p = h.D + "/virus.exe";
+        const std::string p = h.D + native("/virus.exe");
         // Unread, so no target: the marked file falls to phase 3.
         EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
                                       autorunCleaned(h.D), phase3Start, virusRemoved(p)}));
@@ -198,7 +201,7 @@ TEST(QuickScanPhase2, RefusedDeletions) {
     writeFile(h.stick / "autorun.inf", "open=virus.exe\r\n");
     h.faulty.refuse = [](const std::string& op, const std::string&) { return op == "deleteFile"; };
     const std::string d = h.D;
-    const std::string p = d + "/virus.exe";
+    const std::string p = d + native("/virus.exe");
     EXPECT_EQ(h.quickScan(), cat({engineStart,
                                   phase1Clean,
                                   phase2Start(d),
@@ -210,9 +213,9 @@ TEST(QuickScanPhase2, RefusedDeletions) {
                                       "wait 1s",
                                       "Label7: 威胁清除失败！",
                                       "wait 2s",
-                                      "Label7: 正在清理" + d + "/autorun.inf，请稍候......",
+                                      "Label7: 正在清理" + d + native("/autorun.inf，请稍候......"),
                                       "wait 2s",
-                                      "Label7: 病毒配置文件" + d + "/autorun.inf清理失败！",
+                                      "Label7: 病毒配置文件" + d + native("/autorun.inf清理失败！"),
                                       "wait 2s",
                                   },
                                   phase3Start,

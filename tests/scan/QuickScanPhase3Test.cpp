@@ -59,6 +59,9 @@ TEST(QuickScanPhase3, RulesBySizeAttributesAndName) {
         {"tool.exe", 1024, 32, Outcome::askedNo, "Tool"},
     };
     for (const Case& c : cases) {
+        if (keptOnFile(c.attributes) != c.attributes) {
+            continue; // a word this file system cannot keep on a file
+        }
         SCOPED_TRACE(c.name + " " + std::to_string(c.size) + " " + std::to_string(c.attributes));
         ScanHarness h;
         h.host.name = c.programName;
@@ -70,7 +73,7 @@ TEST(QuickScanPhase3, RulesBySizeAttributesAndName) {
             h.view.answer({mb::no});
         }
         EXPECT_EQ(h.quickScan(),
-                  cat({upToPhase3(h.D), phase3Lines(c.outcome, h.D + "/" + c.name)}));
+                  cat({upToPhase3(h.D), phase3Lines(c.outcome, h.D + native("/") + c.name)}));
         const bool gone = c.outcome == Outcome::ruleA || c.outcome == Outcome::askedYes;
         EXPECT_EQ(exists(h.stick / c.name), !gone);
     }
@@ -84,7 +87,7 @@ TEST(QuickScanPhase3, RefusedDeletions) {
         h.faulty.refuse = [](const std::string& op, const std::string&) {
             return op == "deleteFile";
         };
-        const std::string p = h.D + "/desktop.ini";
+        const std::string p = h.D + native("/desktop.ini");
         EXPECT_EQ(h.quickScan(), cat({upToPhase3(h.D),
                                       {"Label7: 发现病毒" + p + "，正在处理......", "wait 2s",
                                        "Label7: 威胁" + p + "清除失败！", "wait 2s"}}));
@@ -96,7 +99,7 @@ TEST(QuickScanPhase3, RefusedDeletions) {
             return op == "deleteFile";
         };
         h.view.answer({mb::yes});
-        const std::string p = h.D + "/run.vbs";
+        const std::string p = h.D + native("/run.vbs");
         EXPECT_EQ(h.quickScan(),
                   cat({upToPhase3(h.D),
                        {"Label7 colour darkred", "Label7: 发现可疑文件" + p + "，等待处理......",

@@ -71,7 +71,7 @@ TEST(ScanCommand, NeitherOptionPausesAndResumesOnly) {
     int probes = 0;
     h.faulty.drivesOverride = [&] {
         ++probes;
-        return parseDeclaredDrives("removable=" + h.stick.path());
+        return declaredDrives("removable=" + h.stick.path());
     };
     EXPECT_EQ(h.clickScan(), (Lines{"Timer2 off", "Timer2 on"}));
     EXPECT_EQ(probes, 0);
@@ -104,15 +104,19 @@ TEST(ScanCommand, ClicksDuringTheScanAreIgnored) {
     h.clock.schedule(milliseconds(12'500), clickAll); // phase 2
     h.view.duringBox = clickAll;
     h.view.answer({mb::no});
-    EXPECT_EQ(
-        h.clickScan(),
-        cat({{"Timer2 off"}, upToPhase3(h.D), suspiciousKept(h.D + "/setup.exe"), scanFinished}));
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},
+                                  upToPhase3(h.D),
+                                  suspiciousKept(h.D + native("/setup.exe")),
+                                  scanFinished}));
     EXPECT_FALSE(h.state.actionRunning);
 }
 
 // The stick is pulled out during the first folder's wait: the engine runs on to its end, with
 // no box and no write anywhere.
 TEST(ScanCommand, DrivePulledOutMidScan) {
+    if (underWine()) {
+        GTEST_SKIP() << "Wine keeps a folder held open in place until its last handle closes";
+    }
     ScanHarness h;
     h.view.option[0] = true;
     makeDir(h.stick / "Photos");
@@ -130,7 +134,7 @@ TEST(ScanCommand, DrivePulledOutMidScan) {
         return false;
     };
     h.clock.schedule(milliseconds(6000), [&] {
-        std::filesystem::remove_all(h.stick.path());
+        removeAll(h.stick.path());
         pulled = true;
     });
     EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},

@@ -46,8 +46,9 @@ inline const Lines phase2Clean = {"Label7: 第二阶段检测完毕，没有发�
 inline const Lines autorunRead = {"Label7: 检测到Autorun.inf文件！正在读取，请稍候......",
                                   "wait 2s"};
 inline Lines autorunCleaned(const std::string& d) {
-    return {"Label7: 正在清理" + d + "/autorun.inf，请稍候......", "wait 2s", "Label7 colour green",
-            "Label7: 病毒配置文件" + d + "/autorun.inf清理成功！", "wait 2s"};
+    return {"Label7: 正在清理" + d + native("/autorun.inf，请稍候......"), "wait 2s",
+            "Label7 colour green", "Label7: 病毒配置文件" + d + native("/autorun.inf清理成功！"),
+            "wait 2s"};
 }
 inline const Lines phase3Start = {"Label7: 第三阶段：执行常规特征检测，请稍候......", "wait 2s"};
 inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发现威胁！", "wait 3s"};

@@ -2,7 +2,6 @@
 
 #include "app/Form1.h"
 #include "ports/Ports.h"
-#include "linux/PosixFileSystem.h"
 #include "support/FakeHost.h"
 #include "support/FakeView.h"
 #include "support/FaultyFileSystem.h"
@@ -10,10 +9,27 @@
 #include "support/Transcript.h"
 #include "support/VirtualClock.h"
 
+#ifdef _WIN32
+#include "win32/Win32FileSystem.h"
+#else
+#include "linux/PosixFileSystem.h"
+#endif
+
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tw::test {
+
+// The platform's real file system, over which the scenarios run.
+#ifdef _WIN32
+using RealFileSystem = Win32FileSystem;
+#else
+using RealFileSystem = PosixFileSystem;
+#endif
+
+// The platform's own reading of a drive declaration such as "removable=<folder>;fixed=<folder>".
+std::vector<Drive> declaredDrives(const std::string& declaration);
 
 // A whole program on the virtual clock: a real temporary folder declared as the removable
 // drive ("stick"), a temporary folder, a program folder, the recording view and host, and
@@ -37,7 +53,7 @@ public:
     TempDir program{"program"};
     FakeView view{transcript, clock};
     FakeHost host{transcript, temp.path(), program.path()};
-    std::unique_ptr<PosixFileSystem> real;
+    std::unique_ptr<RealFileSystem> real;
     FaultyFileSystem faulty{*real};
     AppState state;
 };

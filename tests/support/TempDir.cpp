@@ -9,10 +9,206 @@
 #ifdef TARNWICK_HAVE_POSIX
 #include "linux/PosixFileSystem.h"
 #endif
+#ifdef _WIN32
+#include "win32/Win32FileSystem.h"
+#include "win32/Win32Text.h"
+
+#include <windows.h>
+
+#include <random>
+#include <vector>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace tw::test {
+
+std::string TempDir::operator/(const std::string& relative) const {
+    return m_path + native("/" + relative);
+}
+
+#ifdef _WIN32
+namespace {
+
+std::wstring api(const std::string& path) {
+    return win32::apiPath(path);
+}
+
+// Removes a folder and everything in it, read-only entries too; reparse points go alone.
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring child = folder + L"\\" + name;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const DWORD a = found.dwFileAttributes;
+            if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                removeTree(child);
+            } else if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                ::RemoveDirectoryW(child.c_str());
+            } else {
+                ::DeleteFileW(child.c_str());
+            }
+        } while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+    ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+TempDir::TempDir(const std::string& label) {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
+    std::string base = win32::narrow(std::wstring(buffer, n));
+    while (!base.empty() && base.back() == '\\') {
+        base.pop_back();
+    }
+    std::mt19937_64 random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate =
+            base + "\\tarnwick-" + label + "-" + std::to_string(random() % 1000000000u);
+        if (::CreateDirectoryW(api(candidate).c_str(), nullptr)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
+
+TempDir::~TempDir() {
+    removeTree(api(m_path));
+}
+
+std::string native(std::string path) {
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    const HANDLE h = ::CreateFileW(api(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool ok =
+        h != INVALID_HANDLE_VALUE &&
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+        written == content.size();
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+    }
+    if (!ok) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+void writeFileOfSize(const std::string& path, std::uint64_t size) {
+    writeFile(path, "");
+    const HANDLE h = ::CreateFileW(api(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    const bool ok = h != INVALID_HANDLE_VALUE && ::SetFilePointerEx(h, end, nullptr, FILE_BEGIN) &&
+                    ::SetEndOfFile(h);
+    if (h != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(h);
+    }
+    if (!ok) {
+        throw std::runtime_error("cannot size " + path);
+    }
+}
+
+std::string readFile(const std::string& path) {
+    const HANDLE h = ::CreateFileW(api(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string text;
+    if (h == INVALID_HANDLE_VALUE) {
+        return text;
+    }
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+        text.append(buffer, n);
+    }
+    ::CloseHandle(h);
+    return text;
+}
+
+void makeDir(const std::string& path) {
+    // Each missing folder on the way, as create_directories does.
+    for (std::size_t sep = path.find('\\', 3);; sep = path.find('\\', sep + 1)) {
+        const std::string part = sep == std::string::npos ? path : path.substr(0, sep);
+        if (::GetFileAttributesW(api(part).c_str()) == INVALID_FILE_ATTRIBUTES &&
+            !::CreateDirectoryW(api(part).c_str(), nullptr)) {
+            throw std::runtime_error("cannot make " + part);
+        }
+        if (sep == std::string::npos) {
+            return;
+        }
+    }
+}
+
+bool exists(const std::string& path) {
+    return ::GetFileAttributesW(api(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void removeAll(const std::string& path) {
+    removeTree(api(path));
+}
+
+void setAttr(const std::string& path, std::uint32_t value) {
+    Win32FileSystem fs;
+    if (!fs.setAttributes(path, value)) {
+        throw std::runtime_error("cannot set attributes of " + path);
+    }
+}
+
+std::uint32_t getAttr(const std::string& path) {
+    Win32FileSystem fs;
+    const auto value = fs.attributes(path);
+    if (!value) {
+        throw std::runtime_error("cannot read attributes of " + path);
+    }
+    return *value;
+}
+
+bool underWine() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::uint32_t keptOnFolder(std::uint32_t value) {
+    return underWine() ? value & ~std::uint32_t{0x21} : value;
+}
+
+std::uint32_t keptOnFile(std::uint32_t value) {
+    return underWine() ? value | 0x20u : value;
+}
+#else
+bool underWine() {
+    return false;
+}
+
+std::uint32_t keptOnFolder(std::uint32_t value) {
+    return value;
+}
+
+std::uint32_t keptOnFile(std::uint32_t value) {
+    return value;
+}
+
+std::string native(std::string path) {
+    return path;
+}
 
 TempDir::TempDir(const std::string& label) {
     std::string pattern = (fs::temp_directory_path() / ("tarnwick-" + label + "-XXXXXX")).string();
@@ -31,10 +227,6 @@ TempDir::~TempDir() {
                         fs::perm_options::add | fs::perm_options::nofollow, ec);
     }
     fs::remove_all(m_path, ec);
-}
-
-std::string TempDir::operator/(const std::string& relative) const {
-    return m_path + "/" + relative;
 }
 
 void writeFile(const std::string& path, const std::string& content) {
@@ -61,6 +253,10 @@ void makeDir(const std::string& path) {
     fs::create_directories(path);
 }
 
+void removeAll(const std::string& path) {
+    fs::remove_all(path);
+}
+
 bool exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
@@ -82,6 +278,7 @@ std::uint32_t getAttr(const std::string& path) {
     }
     return *value;
 }
+#endif
 #endif
 
 } // namespace tw::test

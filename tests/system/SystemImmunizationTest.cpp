@@ -78,9 +78,10 @@ TEST(SystemImmunization, CompanionAbsentWritesOnlyTheStatusAndStartsTheMonitor) 
     Harness h;
     h.form().Label_Click(Ctl::Label4);
     h.clock.idle(milliseconds(3000));
-    EXPECT_EQ(h.lines(), cat({{"Label7: 找不到" + h.program.path() + "/systemset.dll无法完成操作！",
-                               "Timer2 on"},
-                              stickConnected(h.stick.path())}));
+    EXPECT_EQ(h.lines(),
+              cat({{"Label7: 找不到" + h.program.path() + native("/systemset.dll无法完成操作！"),
+                    "Timer2 on"},
+                   stickConnected(h.stick.path())}));
     EXPECT_EQ(entriesIn(h.temp.path()), 0u);
 }
 
