@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/wine-e2e.sh
+# The committed icon is the shield the program draws.
+bash scripts/make-icon.sh --check
 
 work=$(mktemp -d)
 trap 'wine_e2e_stop; rm -rf "$work"' EXIT
