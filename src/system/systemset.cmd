@@ -11,5 +11,5 @@ reg add "HKCU\%POLICY%" /v NoAutorun /t REG_DWORD /d 1 /f >nul 2>&1
 reg add "HKLM\%POLICY%" /v NoDriveTypeAutoRun /t REG_DWORD /d 255 /f >nul 2>&1
 reg add "HKLM\%POLICY%" /v NoAutorun /t REG_DWORD /d 1 /f >nul 2>&1
 reg add "HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\AutoplayHandlers" /v DisableAutoplay /t REG_DWORD /d 1 /f >nul 2>&1
-rem A running batch file cannot simply delete itself: leave its context first.
-(goto) 2>nul & del "%~f0"
+rem The last act: the working copy deletes itself (Wine's cmd skips the "(goto)" idiom).
+del "%~f0"
