@@ -80,7 +80,8 @@ void BM_MonitorTick(benchmark::State& state) {
     test::NullView view;
     test::NullHost host;
     test::NoWait clock;
-    Ports ports{fs, host, view, clock};
+    test::NullQuarantine quarantine;
+    Ports ports{fs, host, view, clock, quarantine};
     AppState app;
     for (auto _ : state) {
         DriveMonitorTick(ports, app);

@@ -72,7 +72,8 @@ void scanLargeRoot(benchmark::State& state, PosixFileSystem& fs, const std::stri
     test::NullHost host;
     test::NullView view;
     test::NoWait clock;
-    Ports ports{fs, host, view, clock};
+    test::NullQuarantine quarantine;
+    Ports ports{fs, host, view, clock, quarantine};
     for (auto _ : state) {
         QuickScan(ports, root);
     }

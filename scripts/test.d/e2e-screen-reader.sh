@@ -51,7 +51,7 @@ kill \$bus 2>/dev/null
 exit \$rc
 INNER
 
-TMPDIR=$work XDG_RUNTIME_DIR=$work/run timeout 150 \
+TMPDIR=$work XDG_RUNTIME_DIR=$work/run XDG_DATA_HOME=$work/data timeout 150 \
   xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash "$work/session.sh" 2>"$work/log" \
   || { cat "$work/log" >&2; echo "FAILED: screen-reader end-to-end run" >&2; exit 1; }
 echo "screen-reader end-to-end run passed"

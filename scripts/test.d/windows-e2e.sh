@@ -2,7 +2,8 @@
 # The real tarnwick.exe under Wine on Xvfb, driven by a small Win32 program in the same
 # prefix that reads the controls through WM_GETTEXT, clicks the action labels and answers the
 # boxes: start-up to the drive monitor showing the stick E: connected, a second copy, the about
-# window, then a quick scan that removes a program posing as the folder Photos.
+# window, a quick scan that finds a program posing as the folder Photos (kept while the program
+# has no quarantine store: nothing is deleted without a copy), the quarantine window.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/wine-e2e.sh
@@ -19,5 +20,19 @@ timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" \
   /usr/lib/wine/wine64 "$work/app/e2e_driver.exe" "$(wine_path "$work/app/tarnwick.exe")" E: \
   >"$work/log" 2>&1 || { cat "$work/log" >&2; echo "FAILED: Windows end-to-end run" >&2; exit 1; }
 grep -v '^wine: ' "$work/log" | sed 's/\r$//'
-[ ! -e "$work/stick/Photos.exe" ] || { echo "Photos.exe is still on the stick" >&2; exit 1; }
+cmp -s <(printf MZ) "$work/stick/Photos.exe" || { echo "Photos.exe is not kept as it was" >&2; exit 1; }
+
+# The command line of the GUI program: its output reaches the handles it was given.
+exe=$work/app/tarnwick.exe
+run_exe() { /usr/lib/wine/wine64 "$exe" "$@" 2>"$work/err" | sed 's/\r$//'; }
+[ "$(run_exe --version)" = "Tarnwick 9.9.0.8" ] || { echo "tarnwick.exe --version" >&2; exit 1; }
+help=$(run_exe --help)
+grep -qF '%LOCALAPPDATA%\Tarnwick\Quarantine' <<<"$help" ||
+  { echo "tarnwick.exe --help does not name the quarantine's folder" >&2; exit 1; }
+listed=$(run_exe --quarantine)
+grep -qF '隔离区是空的。' <<<"$listed" || { echo "tarnwick.exe --quarantine" >&2; exit 1; }
+status=0
+/usr/lib/wine/wine64 "$exe" --bogus >/dev/null 2>"$work/err" || status=$?
+[ "$status" -eq 2 ] && grep -qF '未知选项 --bogus' "$work/err" ||
+  { echo "tarnwick.exe --bogus: status $status" >&2; cat "$work/err" >&2; exit 1; }
 echo "Windows end-to-end run passed"

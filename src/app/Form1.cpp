@@ -105,6 +105,10 @@ void Form1::Form_MouseMove() {
     view.setForeColor(Ctl::Label6, colors::black);
 }
 
+void Form1::vbquarantine_Click() {
+    m_ports.view.showQuarantine(m_ports.quarantine);
+}
+
 void Form1::vbexit_Click() {
     m_ports.host.endProgram();
 }

@@ -23,6 +23,7 @@ public:
     // The pointer moves over the bare window surface.
     void Form_MouseMove();
 
+    void vbquarantine_Click();
     void vbexit_Click();
     void vbhelpinfo_Click();
     void about_Click();

@@ -1,5 +1,6 @@
 #include "immunize/ThreatCheck.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/modUsbCheck.h"
 #include "drive/moddelay.h"
 
@@ -15,7 +16,7 @@ void removeThreat(Ports& ports, const DriveProbe& probe) {
     view.msgBox("文件" + probe.autorunPath + "存在威胁！建议执行扫描！",
                 mb::okOnly + mb::exclamation, "系统提示");
     // A refusal is judged by the test below.
-    ports.fs.deleteFile(probe.autorunPath, true);
+    (void)removeToQuarantine(ports, probe.autorunPath, condemned::threatCheck);
     Delay(ports.clock, 1);
     if (ports.fs.fileExists(probe.autorunPath)) {
         status(view, "威胁文件 " + probe.autorunPath + "清除失败!");

@@ -658,6 +658,39 @@ std::optional<std::string> udevProperty(std::string_view record, std::string_vie
     return std::nullopt;
 }
 
+std::string volumeLabelOf(std::optional<DevNumber> block, const SystemRoots& roots) {
+    if (!block) {
+        return {};
+    }
+    const auto record = readSmallFile(roots.udevData + "/b" + toString(*block), 65536);
+    const auto encoded = udevProperty(record.value_or(""), "ID_FS_LABEL_ENC");
+    if (!encoded) {
+        return udevProperty(record.value_or(""), "ID_FS_LABEL").value_or("");
+    }
+    // udev writes blanks and other unsafe bytes as \xHH.
+    const auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    const std::string& text = *encoded;
+    std::string label;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && hex(text[i + 2]) >= 0 &&
+            hex(text[i + 3]) >= 0) {
+            label += static_cast<char>(hex(text[i + 2]) * 16 + hex(text[i + 3]));
+            i += 3;
+        } else {
+            label += text[i];
+        }
+    }
+    return label;
+}
+
 std::string fileSystemNameOf(const MountRecord& mount, std::optional<DevNumber> block,
                              const SystemRoots& roots) {
     const std::string& type = mount.fsType;

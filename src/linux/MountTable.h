@@ -99,6 +99,10 @@ std::string fileSystemNameOf(const MountRecord& mount, std::optional<DevNumber> 
 // nothing for any other sector.
 std::optional<std::string> nameFromBootSector(std::string_view sector);
 
+// A mounted file system's label from udev's record of its block device (ID_FS_LABEL_ENC
+// decoded); empty when there is none or nothing tells.
+std::string volumeLabelOf(std::optional<DevNumber> block, const SystemRoots& roots);
+
 // A udev record's property (the "E:KEY=VALUE" lines of /run/udev/data/bM:m).
 std::optional<std::string> udevProperty(std::string_view record, std::string_view key);
 

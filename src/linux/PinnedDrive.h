@@ -40,6 +40,7 @@ public:
     std::string fileSystemName(const Drive& drive) override {
         return m_outside.fileSystemName(drive);
     }
+    std::string volumeLabel(const Drive& drive) override { return m_outside.volumeLabel(drive); }
     [[nodiscard]] char separator() const override { return '/'; }
 
     bool fileExists(const std::string& path) override;

@@ -84,21 +84,6 @@ std::optional<std::string> matchInFolder(const std::string& folder, const std::s
     return match;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 int driveTypeFromName(const std::string& name) {
     if (name == "removable" || name == "1") {
         return drivetype::removable;
@@ -387,6 +372,11 @@ std::string PosixFileSystem::fileSystemName(const Drive& drive) {
     }
     return posix::fileSystemNameOf(*holder, posix::blockDeviceOf(*holder, m_source.roots),
                                    m_source.roots);
+}
+
+std::string PosixFileSystem::volumeLabel(const Drive& drive) {
+    const auto mounted = posix::decodeDriveId(drive);
+    return mounted ? posix::volumeLabelOf(mounted->block, m_source.roots) : std::string{};
 }
 
 bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::string& name) {
@@ -688,7 +678,7 @@ bool PosixFileSystem::copyFile(const std::string& source, const std::string& des
                 }
                 return false;
             }
-            if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
+            if (!posix::writeAll(out, buffer, static_cast<std::size_t>(n))) {
                 return false;
             }
         }
@@ -768,7 +758,7 @@ bool PosixFileSystem::writeTextLines(const std::string& path,
         text += "\r\n";
     }
     return replaceFile(where->path, true, 0644,
-                       [&](int out) { return writeAll(out, text.data(), text.size()); });
+                       [&](int out) { return posix::writeAll(out, text.data(), text.size()); });
 }
 
 std::unique_ptr<FileSystem> PosixFileSystem::pinDrive(const std::string& rawRoot) {

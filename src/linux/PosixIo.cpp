@@ -23,6 +23,21 @@ Fd& Fd::operator=(Fd&& other) noexcept {
     return *this;
 }
 
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 namespace {
 
 class FdByteReader final : public ByteReader {

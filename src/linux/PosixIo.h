@@ -30,6 +30,9 @@ private:
     int m_fd;
 };
 
+// Writes all of data, going on after interruptions; false on an error.
+bool writeAll(int fd, const char* data, std::size_t size);
+
 // Reads the bytes of an open file.
 std::unique_ptr<ByteReader> byteReaderOf(Fd fd);
 

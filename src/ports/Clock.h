@@ -11,6 +11,9 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual void wait(std::chrono::milliseconds duration) = 0;
+    // Handles the window events already pending and returns at once: for long work between
+    // waits (a large copy), so that the window does not freeze. Tests have none to handle.
+    virtual void handleEvents() {}
 };
 
 } // namespace tw

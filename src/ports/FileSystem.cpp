@@ -20,6 +20,7 @@ public:
     std::vector<Drive> drives() override { return m_fs.drives(); }
     bool isReady(const Drive& drive) override { return m_fs.isReady(drive); }
     std::string fileSystemName(const Drive& drive) override { return m_fs.fileSystemName(drive); }
+    std::string volumeLabel(const Drive& drive) override { return m_fs.volumeLabel(drive); }
     [[nodiscard]] char separator() const override { return m_fs.separator(); }
     bool fileExists(const std::string& path) override { return m_fs.fileExists(path); }
     bool folderExists(const std::string& path) override { return m_fs.folderExists(path); }
@@ -70,6 +71,10 @@ private:
 
 std::unique_ptr<FileSystem> FileSystem::pinDrive(const std::string& /*root*/) {
     return std::make_unique<Unpinned>(*this);
+}
+
+std::string FileSystem::volumeLabel(const Drive& /*drive*/) {
+    return {};
 }
 
 bool FileSystem::denyEveryone(const std::string& /*folder*/) {

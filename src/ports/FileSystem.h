@@ -75,6 +75,8 @@ public:
     virtual bool isReady(const Drive& drive) = 0;
     // "FAT", "FAT32", "NTFS" where they are, the file system's own name otherwise.
     virtual std::string fileSystemName(const Drive& drive) = 0;
+    // The volume's label where the platform tells it cheaply; empty when unknown.
+    virtual std::string volumeLabel(const Drive& drive);
 
     // The separator that joins the parts of a path.
     [[nodiscard]] virtual char separator() const = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/Color.h"
+#include "ports/Quarantine.h"
 
 #include <string>
 
@@ -46,6 +47,9 @@ public:
 
     // Shows the one about window, not modal; brings it to the front when it is open.
     virtual void showAbout() = 0;
+
+    // Shows the one quarantine window, not modal; brings it to the front when it is open.
+    virtual void showQuarantine(Quarantine& quarantine) = 0;
 };
 
 } // namespace tw

@@ -3,7 +3,8 @@
 namespace tw {
 
 PinnedPorts::PinnedPorts(const Ports& ports, const std::string& driveRoot)
-    : m_fs(ports.fs.pinDrive(driveRoot)), m_ports{*m_fs, ports.host, ports.view, ports.clock} {}
+    : m_fs(ports.fs.pinDrive(driveRoot)), m_ports{*m_fs, ports.host, ports.view, ports.clock,
+                                                  ports.quarantine} {}
 
 void status(MainView& view, const std::string& text) {
     view.setCaption(Ctl::Label7, text);

@@ -5,6 +5,7 @@
 #include "ports/Clock.h"
 #include "ports/DriveProbe.h"
 #include "ports/FileSystem.h"
+#include "ports/Quarantine.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,7 @@ struct Ports {
     Host& host;
     MainView& view;
     Clock& clock;
+    Quarantine& quarantine; // every file removed goes here first
 };
 
 // The ports of one drive action, its file system pinned to the drive for as long as this

@@ -4,6 +4,7 @@
 #include "qt/AboutWindow.h"
 #include "qt/Appearance.h"
 #include "qt/Artwork.h"
+#include "qt/QuarantineWindow.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -204,6 +205,14 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("操作(&F)"));
     file->setObjectName(QStringLiteral("vbfile"));
+    QAction* quarantine = file->addAction(QStringLiteral("隔离区(&Q)..."));
+    quarantine->setObjectName(QStringLiteral("vbquarantine"));
+    connect(quarantine, &QAction::triggered, this, [this] {
+        if (m_form != nullptr) {
+            m_form->vbquarantine_Click();
+        }
+    });
+    file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("退出(&X)"));
     exit->setObjectName(QStringLiteral("vbexit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -358,6 +367,10 @@ int MainWindow::msgBox(const std::string& prompt, int style, const std::string& 
 
 void MainWindow::showAbout() {
     showAboutWindow(this);
+}
+
+void MainWindow::showQuarantine(Quarantine& quarantine) {
+    showQuarantineWindow(this, quarantine);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -41,6 +41,7 @@ public:
     void setTimer2(bool enabled) override;
     int msgBox(const std::string& prompt, int style, const std::string& title) override;
     void showAbout() override;
+    void showQuarantine(Quarantine& quarantine) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

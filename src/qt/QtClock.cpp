@@ -1,5 +1,6 @@
 #include "qt/QtClock.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -38,6 +39,10 @@ void QtClock::wait(std::chrono::milliseconds duration) {
             }
         }
     }
+}
+
+void QtClock::handleEvents() {
+    QCoreApplication::processEvents();
 }
 
 } // namespace tw::qt

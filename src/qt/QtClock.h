@@ -11,6 +11,7 @@ namespace tw::qt {
 class QtClock final : public Clock {
 public:
     void wait(std::chrono::milliseconds duration) override;
+    void handleEvents() override;
 };
 
 } // namespace tw::qt

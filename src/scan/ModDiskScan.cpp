@@ -1,5 +1,6 @@
 #include "scan/ModDiskScan.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/moddelay.h"
 
 namespace tw {
@@ -36,7 +37,7 @@ void ModDiskScan(Ports& ports) {
             continue;
         }
         status(view, "正在清除" + autorunPath + "，请稍候......");
-        (void)disk.deleteFile(autorunPath, true);
+        (void)removeToQuarantine(pinned.get(), autorunPath, condemned::diskScan);
         Delay(ports.clock, 1);
         if (!disk.fileExists(autorunPath)) {
             status(view, "成功清除" + autorunPath + "!", colors::green);

@@ -1,5 +1,6 @@
 #include "scan/ModQuickScan.h"
 
+#include "drive/RemoveToQuarantine.h"
 #include "drive/moddelay.h"
 #include "scan/AutorunParser.h"
 
@@ -21,8 +22,8 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 class QuickScanRun {
 public:
     QuickScanRun(Ports& ports, const std::string& drivePath)
-        : m_fs(ports.fs), m_view(ports.view), m_clock(ports.clock), m_host(ports.host),
-          m_drivePath(drivePath) {}
+        : m_ports(ports), m_fs(ports.fs), m_view(ports.view), m_clock(ports.clock),
+          m_host(ports.host), m_drivePath(drivePath) {}
 
     bool run() {
         status(m_view, "正在初始化快速扫描引擎，请稍候......");
@@ -51,7 +52,7 @@ private:
             if (m_fs.fileExists(exe)) {
                 found = true;
                 status(m_view, "发现伪装文件夹病毒" + exe + "，正在处理......", colors::darkRed);
-                (void)m_fs.deleteFile(exe, true);
+                (void)removeToQuarantine(m_ports, exe, condemned::disguisedFolder);
                 Delay(m_clock, 2);
                 if (!m_fs.fileExists(exe)) {
                     status(m_view, "伪装文件夹病毒" + exe + "处理成功！", colors::green);
@@ -99,7 +100,7 @@ private:
 
             status(m_view, "正在清理" + autorunPath + "，请稍候......");
             Delay(m_clock, 2);
-            (void)m_fs.deleteFile(autorunPath, true);
+            (void)removeToQuarantine(m_ports, autorunPath, condemned::autorunFile);
             if (!m_fs.fileExists(autorunPath)) {
                 status(m_view, "病毒配置文件" + autorunPath + "清理成功！", colors::green);
             } else {
@@ -146,7 +147,7 @@ private:
                 return;
             }
         }
-        (void)m_fs.deleteFile(*onDrive, true);
+        (void)removeToQuarantine(m_ports, *onDrive, condemned::autorunTarget);
         Delay(m_clock, 1);
         if (!m_fs.fileExists(*onDrive)) {
             status(m_view, "已成功清除威胁！", colors::green);
@@ -176,7 +177,7 @@ private:
             if (*attributes != attr::archive) {
                 found = true;
                 status(m_view, "发现病毒" + p + "，正在处理......");
-                (void)m_fs.deleteFile(p, true);
+                (void)removeToQuarantine(m_ports, p, condemned::markedFile);
                 Delay(m_clock, 2);
                 if (!m_fs.fileExists(p)) {
                     status(m_view, "威胁" + p + "已成功清除！");
@@ -191,7 +192,7 @@ private:
                     mb::yes) {
                     continue;
                 }
-                (void)m_fs.deleteFile(p, true);
+                (void)removeToQuarantine(m_ports, p, condemned::suspiciousFile);
                 Delay(m_clock, 1);
                 if (!m_fs.fileExists(p)) {
                     status(m_view, "可疑文件已成功清除!", colors::green);
@@ -225,6 +226,7 @@ private:
                endsWith(name, ".VBS");
     }
 
+    Ports& m_ports;
     FileSystem& m_fs;
     MainView& m_view;
     Clock& m_clock;

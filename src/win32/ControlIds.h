@@ -8,6 +8,7 @@ namespace tw::win32::ids {
 inline constexpr const wchar_t* form1Class = L"Tarnwick.Form1";
 inline constexpr const wchar_t* form2Class = L"Tarnwick.Form2";
 inline constexpr const wchar_t* picture1Class = L"Tarnwick.Picture1";
+inline constexpr const wchar_t* quarantineClass = L"Tarnwick.Quarantine";
 
 // Controls of both windows; the about window reuses the numbers of its own labels.
 inline constexpr int Label1 = 1001;
@@ -27,6 +28,14 @@ inline constexpr int Picture1 = 1021;
 inline constexpr int vbexit = 2001;
 inline constexpr int vbhelpinfo = 2002;
 inline constexpr int about = 2003;
+inline constexpr int vbquarantine = 2004;
+
+// The quarantine window: its list (a report-style list view, one row per item: time,
+// original path, reason, size) and its buttons; 关闭 is IDCANCEL, so that Esc closes too.
+inline constexpr int quarantineItems = 3001;
+inline constexpr int quarantineRestore = 3002;
+inline constexpr int quarantinePurge = 3003;
+inline constexpr int quarantineClose = 2; // IDCANCEL
 
 // Timers of each window.
 inline constexpr unsigned Timer1 = 1;

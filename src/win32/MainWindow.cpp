@@ -6,6 +6,7 @@
 #include "win32/Artwork.h"
 #include "win32/ControlIds.h"
 #include "win32/MessageBoxes.h"
+#include "win32/QuarantineWindow.h"
 #include "win32/Win32Text.h"
 
 #include <algorithm>
@@ -190,6 +191,8 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu(); // vbfile
+    AppendMenuW(file, MF_STRING, ids::vbquarantine, L"隔离区(&Q)...");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, ids::vbexit, L"退出(&X)\tCtrl+X");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"操作(&F)");
     HMENU help = CreatePopupMenu(); // vbhelp
@@ -312,6 +315,10 @@ void MainWindow::showAbout() {
     AboutWindow::show(m_instance, m_hwnd);
 }
 
+void MainWindow::showQuarantine(Quarantine& quarantine) {
+    showQuarantineWindow(m_instance, m_hwnd, quarantine);
+}
+
 HBRUSH MainWindow::colorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
     if (id == ids::Option1_0 || id == ids::Option1_1) {
@@ -389,7 +396,9 @@ LRESULT MainWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         }
         if (lParam == 0) { // a menu item or its shortcut
-            if (id == ids::vbexit) {
+            if (id == ids::vbquarantine) {
+                m_form->vbquarantine_Click();
+            } else if (id == ids::vbexit) {
                 m_form->vbexit_Click();
             } else if (id == ids::vbhelpinfo) {
                 m_form->vbhelpinfo_Click();

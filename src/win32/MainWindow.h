@@ -40,6 +40,7 @@ public:
     void setTimer2(bool enabled) override;
     int msgBox(const std::string& prompt, int style, const std::string& title) override;
     void showAbout() override;
+    void showQuarantine(Quarantine& quarantine) override;
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

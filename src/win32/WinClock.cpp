@@ -44,6 +44,17 @@ void WinClock::wait(std::chrono::milliseconds duration) {
     }
 }
 
+void WinClock::handleEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        dispatch(msg);
+    }
+}
+
 int WinClock::run() {
     MSG msg;
     for (;;) {

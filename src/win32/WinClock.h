@@ -20,6 +20,8 @@ public:
     void setFilter(Filter filter) { m_filter = std::move(filter); }
 
     void wait(std::chrono::milliseconds duration) override;
+    // Handles the messages already queued (a quit request is kept) and returns.
+    void handleEvents() override;
 
     // The program's own message loop, with the same filter; returns the quit code.
     int run();

@@ -52,7 +52,7 @@ TEST(BatchFiles, TemporaryFolderWithSpacesReachesTheHostAsOnePath) {
     const std::string t = base.path() + native("/Documents and Settings/ann/Local Settings/Temp");
     makeDir(t);
     FakeHost host{h.transcript, t, h.program.path()};
-    Ports ports{h.faulty, host, h.view, h.clock};
+    Ports ports{h.faulty, host, h.view, h.clock, h.quarantine};
 
     modfsconvert(ports, "E:");
     Modfoldercacls(ports, "E:\\autorun.inf");

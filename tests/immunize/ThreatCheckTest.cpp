@@ -85,33 +85,44 @@ TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
     }
 }
 
-TEST(ThreatCheck, RefusedDeletionTurnsDarkRedAndTheRunEndsInFailure) {
-    Harness h;
-    const std::string d = h.stick.path();
-    const std::string a = d + native("/autorun.inf");
-    writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
-    setAttr(a, attr::hidden | attr::archive);
-    h.faulty.refuse = [a](const std::string& op, const std::string& path) {
-        return op == "deleteFile" && path == a;
-    };
+// A file that stays, because its deletion is refused or because the quarantine cannot take a
+// copy of it (a store that cannot be written), shows the same failure.
+TEST(ThreatCheck, AFileThatStaysTurnsDarkRedAndTheRunEndsInFailure) {
+    for (const bool refused : {true, false}) {
+        SCOPED_TRACE(refused ? "deletion refused" : "no copy in the quarantine");
+        Harness h;
+        const std::string d = h.stick.path();
+        const std::string a = d + native("/autorun.inf");
+        writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
+        setAttr(a, attr::hidden | attr::archive);
+        h.faulty.refuse = [a, refused](const std::string& op, const std::string& path) {
+            return refused && op == "deleteFile" && path == a;
+        };
+        writeFile(h.program / "not-a-folder", "");
+        RealQuarantine unwritable(h.program / "not-a-folder/quarantine", *h.real);
+        if (!refused) {
+            h.quarantineInUse = &unwritable;
+        }
 
-    EXPECT_EQ(click(h, Ctl::Label2),
-              cat({checking(d),
-                   {
-                       "Label7: 检测到" + d + "盘存在威胁！等待处理......",
-                       "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
-                       "wait 1s",
-                       "Label7: 威胁文件 " + a + "清除失败!",
-                       "Label7 colour darkred",
-                       "wait 2s",
-                   },
-                   preparing(d),
-                   building(d),
-                   failed("操作结束！但免疫未成功建立！", "免疫操作失败！"),
-                   monitorResumes}));
-    // The surviving file is neither changed nor given the protective attributes.
-    EXPECT_EQ(readFile(a), "[autorun]\r\nopen=virus.exe\r\n");
-    EXPECT_EQ(getAttr(a), attr::hidden | attr::archive);
+        EXPECT_EQ(click(h, Ctl::Label2),
+                  cat({checking(d),
+                       {
+                           "Label7: 检测到" + d + "盘存在威胁！等待处理......",
+                           "box[48] 系统提示: 文件" + a + "存在威胁！建议执行扫描！ -> OK",
+                           "wait 1s",
+                           "Label7: 威胁文件 " + a + "清除失败!",
+                           "Label7 colour darkred",
+                           "wait 2s",
+                       },
+                       preparing(d),
+                       building(d),
+                       failed("操作结束！但免疫未成功建立！", "免疫操作失败！"),
+                       monitorResumes}));
+        // The surviving file is neither changed nor given the protective attributes.
+        EXPECT_EQ(readFile(a), "[autorun]\r\nopen=virus.exe\r\n");
+        EXPECT_EQ(getAttr(a), attr::hidden | attr::archive);
+        EXPECT_EQ(h.quarantine.list()->size(), 0u);
+    }
 }
 
 TEST(ThreatCheck, ClicksOnOtherDriveActionsAreIgnoredWhileItRuns) {

@@ -358,8 +358,9 @@ TEST(MountTable, FileSystemNames) {
     tree.file("dev/sdb1", bootSector(0));   // readable FAT32 device
     tree.file("dev/sdb2", bootSector(250)); // readable FAT16 device
     // sdb3 and sdb4 cannot be read: udev has what it found on them.
-    tree.file("udev/b8:19", "S:disk/by-uuid/1234\nE:ID_FS_VERSION=FAT32\nE:ID_FS_TYPE=vfat\n");
-    tree.file("udev/b8:20", "E:ID_FS_TYPE=vfat\nE:ID_FS_VERSION=FAT16\n");
+    tree.file("udev/b8:19", "S:disk/by-uuid/1234\nE:ID_FS_VERSION=FAT32\nE:ID_FS_TYPE=vfat\n"
+                            "E:ID_FS_LABEL=MY_STICK\nE:ID_FS_LABEL_ENC=MY\\x20STICK\n");
+    tree.file("udev/b8:20", "E:ID_FS_TYPE=vfat\nE:ID_FS_VERSION=FAT16\nE:ID_FS_LABEL=DATA\n");
     tree.file("udev/b8:21", "E:ID_FS_TYPE=ntfs\nE:ID_FS_VERSION=3.1\n");
     std::string exfat(512, '\0');
     exfat.replace(3, 8, "EXFAT   ");
@@ -384,6 +385,12 @@ TEST(MountTable, FileSystemNames) {
     EXPECT_EQ(nameOf("vfat", 99), "FAT");
     // An unrecognised FUSE volume keeps its own name.
     EXPECT_EQ(nameOf("fuseblk", 99), "fuseblk");
+
+    // The label as udev keeps it, its escapes decoded; none where nothing tells.
+    EXPECT_EQ(posix::volumeLabelOf(DevNumber{8, 19}, tree.roots()), "MY STICK");
+    EXPECT_EQ(posix::volumeLabelOf(DevNumber{8, 20}, tree.roots()), "DATA");
+    EXPECT_EQ(posix::volumeLabelOf(DevNumber{8, 21}, tree.roots()), "");
+    EXPECT_EQ(posix::volumeLabelOf(std::nullopt, tree.roots()), "");
 
     posix::MountRecord tmpfs{{0, 40}, "/", "/tmp", "tmpfs", "tmpfs", "rw"};
     EXPECT_EQ(posix::fileSystemNameOf(tmpfs, std::nullopt, tree.roots()), "tmpfs");

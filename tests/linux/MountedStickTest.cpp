@@ -89,7 +89,7 @@ TEST_F(MountedStick, ProbeAndMonitorFindTheStickBehindAnEmptyCardReader) {
     tree.file("sys/" + cardReader + "/size", "0\n");
     Harness h;
     PosixFileSystem fs = mounted();
-    Ports ports{fs, h.host, h.view, h.clock};
+    Ports ports{fs, h.host, h.view, h.clock, h.quarantine};
     DriveMonitorTick(ports, h.state);
     EXPECT_EQ(h.lines(), stickConnected(stick));
     EXPECT_EQ(h.state.probe.autorunPath, stick + "/autorun.inf");

@@ -17,16 +17,6 @@
 namespace tw::test {
 namespace {
 
-// Every name in a folder, sorted: what is left behind shows up here.
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 mode_t modeOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
@@ -59,7 +49,7 @@ TEST_F(ReplaceFile, HardLinkInTheWayLeavesItsOtherFileAlone) {
                   copy ? "@echo off\r\n" : "@echo off\r\nconvert.exe E: /fs:ntfs\r\n");
         EXPECT_EQ(readFile(mine / "precious.txt"), "keep me");
     }
-    EXPECT_EQ(listing(temp.path()),
+    EXPECT_EQ(namesIn(temp.path()),
               (std::vector<std::string>{"companion", "convert.bat", "systemset.bat"}));
 }
 
@@ -89,7 +79,7 @@ TEST_F(ReplaceFile, ReadOnlyEarlierCopyAndOverwriteRefused) {
     EXPECT_TRUE(fs.copyFile(temp / "fresh.bat", temp / "fresh.bat", true));
     EXPECT_EQ(readFile(temp / "fresh.bat"), "@echo off\r\n");
 
-    EXPECT_EQ(listing(temp.path()),
+    EXPECT_EQ(namesIn(temp.path()),
               (std::vector<std::string>{"cacls.bat", "companion", "fresh.bat", "systemset.bat"}));
 }
 
@@ -108,7 +98,7 @@ TEST_F(ReplaceFile, UsersFilesInAnotherCaseAreKept) {
     for (const std::string name : {"Convert.Bat", "CACLS.BAT", "SYSTEMSET.BAT"}) {
         EXPECT_EQ(readFile(temp / name), "mine") << name;
     }
-    EXPECT_EQ(listing(temp.path()),
+    EXPECT_EQ(namesIn(temp.path()),
               (std::vector<std::string>{"CACLS.BAT", "Convert.Bat", "SYSTEMSET.BAT", "companion",
                                         "systemset.bat"}));
 }
@@ -122,7 +112,7 @@ TEST_F(ReplaceFile, NoPlainFileInTheWay) {
     EXPECT_FALSE(fs.copyFile(temp / "companion", temp / "link.bat", true));
     EXPECT_FALSE(fs.writeTextLines(temp / "link.bat", {"x"}));
     EXPECT_EQ(readFile(mine / "precious.txt"), "keep me");
-    EXPECT_EQ(listing(temp.path()),
+    EXPECT_EQ(namesIn(temp.path()),
               (std::vector<std::string>{"companion", "folder.bat", "link.bat"}));
 }
 
@@ -162,7 +152,7 @@ TEST_F(ReplaceFile, AnotherUsersFileInAStickyFolderStays) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: copied over it, 2: written over it, 10: no setuid";
     EXPECT_EQ(readFile(shared + "/systemset.bat"), "theirs");
     EXPECT_EQ(readFile(shared + "/convert.bat"), "theirs");
-    EXPECT_EQ(listing(shared), (std::vector<std::string>{"convert.bat", "systemset.bat"}));
+    EXPECT_EQ(namesIn(shared), (std::vector<std::string>{"convert.bat", "systemset.bat"}));
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include "qt/MainWindow.h"
 
 #include "app/Form1.h"
+#include "qt/QuarantineWindow.h"
 #include "linux/PosixFileSystem.h"
+#include "linux/PosixQuarantine.h"
 #include "support/FakeHost.h"
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"
@@ -22,9 +24,11 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -50,7 +54,7 @@ protected:
         m_saved = QApplication::palette();
         QApplication::setPalette(distinctScheme());
         window = std::make_unique<MainWindow>();
-        form = std::make_unique<Form1>(Ports{fs, host, *window, clock}, state);
+        form = std::make_unique<Form1>(Ports{fs, host, *window, clock, quarantine}, state);
         window->attach(*form);
     }
     ~MainWindowTest() override {
@@ -94,6 +98,8 @@ protected:
     test::TempDir program{"program"};
     test::FakeHost host{transcript, temp.path(), program.path()};
     PosixFileSystem fs{"removable=" + stick.path()};
+    test::TempDir store{"quarantine"};
+    PosixQuarantine quarantine{store.path(), fs};
     AppState state;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Form1> form;
@@ -244,11 +250,12 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcutsAndReachTheirHandlers)
         const char* caption;
         QKeySequence shortcut;
     } items[] = {
+        {menus[0]->menu(), "vbquarantine", "隔离区(&Q)...", QKeySequence()},
         {menus[0]->menu(), "vbexit", "退出(&X)", QKeySequence(QStringLiteral("Ctrl+X"))},
         {menus[1]->menu(), "vbhelpinfo", "技术支持(&S)", QKeySequence(QStringLiteral("Ctrl+S"))},
         {menus[1]->menu(), "about", "关于我们(&A)", QKeySequence(QStringLiteral("Ctrl+A"))},
     };
-    EXPECT_EQ(menus[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[0]->menu()->actions().size(), 3); // a separator before 退出
     EXPECT_EQ(menus[1]->menu()->actions().size(), 2);
     for (const auto& item : items) {
         auto* action = item.menu->findChild<QAction*>(QString::fromUtf8(item.name));
@@ -266,6 +273,58 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcutsAndReachTheirHandlers)
     window->close();
     EXPECT_EQ(transcript.lines(),
               (Lines{"open https://tarnwick.example.com/support", "end", "end"}));
+}
+
+// 操作 > 隔离区 opens the quarantine window over the main window, its list read from the store.
+TEST_F(MainWindowTest, TheQuarantineMenuItemOpensTheWindowWithTheStoredItems) {
+    struct Content final : ByteReader {
+        std::optional<std::size_t> read(char* buffer, std::size_t size) override {
+            const std::size_t n = std::min(size, left);
+            std::fill_n(buffer, n, 'x');
+            left -= n;
+            return n;
+        }
+        std::size_t left = 2048;
+    } content;
+    QuarantineFacts facts;
+    facts.originalPath = stick / "Photos.exe";
+    facts.driveRoot = stick.path();
+    facts.size = 2048;
+    facts.attributes = 38;
+    facts.condemnedBy = condemned::disguisedFolder;
+    ASSERT_TRUE(quarantine.add(facts, content));
+
+    show();
+    auto* item = find<QAction>("vbquarantine");
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    QWidget* opened = quarantineWindow();
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(opened->isVisible());
+    EXPECT_EQ(opened->windowTitle().toStdString(), "隔离区");
+    EXPECT_EQ(opened->parentWidget(), window.get());
+
+    auto* list = opened->findChild<QTreeWidget*>(QStringLiteral("items"));
+    ASSERT_NE(list, nullptr);
+    const QTreeWidgetItem* header = list->headerItem();
+    EXPECT_EQ((Lines{header->text(0).toStdString(), header->text(1).toStdString(),
+                     header->text(2).toStdString(), header->text(3).toStdString()}),
+              (Lines{"时间", "原位置", "原因", "大小"}));
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    const QTreeWidgetItem* row = list->topLevelItem(0);
+    EXPECT_EQ(row->text(1).toStdString(), stick / "Photos.exe");
+    EXPECT_EQ(row->text(2).toStdString(), "快速扫描：伪装文件夹病毒");
+    EXPECT_EQ(row->text(3).toStdString(), "2.0 KB");
+    for (const auto& [name, caption] : {std::pair{"restore", "恢复(&R)"}, {"purge", "删除(&D)"}}) {
+        auto* button = opened->findChild<QPushButton*>(QString::fromUtf8(name));
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_EQ(button->text().toStdString(), caption);
+    }
+
+    // A second click brings the same window forward.
+    item->trigger();
+    EXPECT_EQ(quarantineWindow(), opened);
+    opened->close();
 }
 
 TEST_F(MainWindowTest, HoverPressAndSurfaceResetThroughRealMouseEvents) {

@@ -16,6 +16,17 @@ Lines scanning(const TempDir& disk) {
 }
 
 // An autorun.inf found on the disk, and the question about it.
+// A disk's autorun.inf removed after the question.
+Lines removed(const std::string& autorun) {
+    return {
+        "Label7: 正在清除" + autorun + "，请稍候......",
+        "wait 1s",
+        "Label7 colour green",
+        "Label7: 成功清除" + autorun + "!",
+        "box[64] 提示: " + autorun + "处理成功！ -> OK",
+    };
+}
+
 Lines threatFound(const TempDir& disk, const std::string& answer) {
     return {
         "Label7 colour darkred",
@@ -79,13 +90,7 @@ TEST_F(DiskScan, ThreatsOnTwoDisksRemovedAndCancelled) {
     EXPECT_EQ(h.lines(), cat({scanStart,
                               scanning(c),
                               threatFound(c, "OK"),
-                              {
-                                  "Label7: 正在清除" + ca + "，请稍候......",
-                                  "wait 1s",
-                                  "Label7 colour green",
-                                  "Label7: 成功清除" + ca + "!",
-                                  "box[64] 提示: " + ca + "处理成功！ -> OK",
-                              },
+                              removed(ca),
                               scanning(d),
                               threatFound(d, "Cancel"),
                               {"Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！"},
@@ -112,6 +117,38 @@ TEST_F(DiskScan, RefusedDeletionIsReportedAndTheScanGoesOn) {
                          {"Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！"},
                          diskScanEnd}));
     EXPECT_TRUE(exists(ca));
+}
+
+// A disk's autorun.inf goes into the quarantine before it is deleted; one the quarantine
+// cannot hold (larger than its bound) stays, and its failure texts show.
+TEST_F(DiskScan, RemovedFilesGoThroughTheQuarantine) {
+    writeFile(c / "autorun.inf", "[autorun]\r\nopen=x.exe\r\n");
+    writeFileOfSize(d / "autorun.inf", Harness::quarantineBound + 1);
+    h.view.answer({mb::ok, mb::ok});
+    run();
+    const std::string ca = c / "autorun.inf";
+    const std::string da = d / "autorun.inf";
+    EXPECT_EQ(h.lines(), cat({scanStart,
+                              scanning(c),
+                              threatFound(c, "OK"),
+                              removed(ca),
+                              scanning(d),
+                              threatFound(d, "OK"),
+                              {
+                                  "Label7: 正在清除" + da + "，请稍候......",
+                                  "wait 1s",
+                                  "Label7: " + da + "处理失败！",
+                                  "box[48] 提示: " + da + "处理失败！ -> OK",
+                                  "Label7: 硬盘扫描完成，已处理所有检测到的Auto威胁！",
+                              },
+                              diskScanEnd}));
+    EXPECT_FALSE(exists(ca));
+    EXPECT_TRUE(exists(da));
+    const auto items = h.quarantine.list();
+    ASSERT_EQ(items->size(), 1u);
+    EXPECT_EQ(items->front().originalPath, ca);
+    EXPECT_EQ(items->front().driveRoot, c.path());
+    EXPECT_EQ(items->front().condemnedBy, condemned::diskScan);
 }
 
 TEST_F(DiskScan, NotReadyFixedDiskIsSkippedSilently) {

@@ -22,10 +22,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
-const Lines scanUnfinished = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 2s", "Timer2 on",
-                              "Timer2 on"};
-
 // Cuts the FUSE connection of the file system mounted at folder, as a stick pulled out
 // leaves it: every call on it fails from then on.
 bool pullOut(const std::string& folder) {

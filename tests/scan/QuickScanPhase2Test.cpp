@@ -227,6 +227,8 @@ TEST(QuickScanPhase2, RefusedDeletions) {
                                   }}));
     EXPECT_TRUE(exists(h.stick / "virus.exe"));
     EXPECT_TRUE(exists(h.stick / "autorun.inf"));
+    // The copies made before each refused deletion do not stay behind.
+    EXPECT_EQ(h.quarantine.list()->size(), 0u);
 }
 
 } // namespace

@@ -11,10 +11,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
-const Lines scanUnfinished = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 2s", "Timer2 on",
-                              "Timer2 on"};
-
 // An autorun.inf naming x.exe, a small marked executable: a quick scan removes both.
 void plantAutorunVirus(const TempDir& stick) {
     writeFile(stick / "autorun.inf", "open=x.exe\r\n");

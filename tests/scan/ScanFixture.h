@@ -50,10 +50,21 @@ inline Lines autorunCleaned(const std::string& d) {
             "Label7 colour green", "Label7: 病毒配置文件" + d + native("/autorun.inf清理成功！"),
             "wait 2s"};
 }
+// autorun.inf that stays (refused, or no copy of it could be made).
+inline Lines autorunNotCleaned(const std::string& d) {
+    return {"Label7: 正在清理" + d + "/autorun.inf，请稍候......", "wait 2s",
+            "Label7: 病毒配置文件" + d + "/autorun.inf清理失败！", "wait 2s"};
+}
 inline const Lines phase3Start = {"Label7: 第三阶段：执行常规特征检测，请稍候......", "wait 2s"};
 inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发现威胁！", "wait 3s"};
 // A phase's end where the drive's root can no longer be read: nothing is called clean.
 inline const Lines phaseUnreadable = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 3s"};
+
+// The scan command's end, after a scan that read its drive to the end, and after one that
+// could not.
+inline const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
+inline const Lines scanUnfinished = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 2s",
+                                     "Timer2 on", "Timer2 on"};
 
 // A root without folders, up to the first file of phase 3.
 inline Lines upToPhase3(const std::string& d) {
@@ -74,6 +85,16 @@ inline Lines disguisedRemoved(const std::string& p) {
         "Label7 colour green",
         "Label7: 伪装文件夹病毒" + p + ".exe处理成功！",
         "wait 2s",
+    };
+}
+// ...or still there afterwards.
+inline Lines disguisedNotRemoved(const std::string& p) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 发现伪装文件夹病毒" + p + ".exe，正在处理......",
+        "wait 2s",
+        "Label7: 伪装文件夹病毒" + p + ".exe处理失败！",
+        "wait 1s",
     };
 }
 // Phase 1: a folder's attributes put back to 16.
@@ -110,6 +131,17 @@ inline Lines suspiciousRemoved(const std::string& p) {
         "Label7 colour green",
         "Label7: 可疑文件已成功清除!",
         "wait 3s",
+    };
+}
+// ...or still there after a Yes...
+inline Lines suspiciousNotRemoved(const std::string& p) {
+    return {
+        "Label7 colour darkred",
+        "Label7: 发现可疑文件" + p + "，等待处理......",
+        "box[4] 提示: 发现可疑文件" + p + "，是否删除? -> Yes",
+        "wait 1s",
+        "Label7: 可疑文件清除失败！",
+        "wait 2s",
     };
 }
 // ...or kept on No.

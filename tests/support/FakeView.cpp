@@ -150,4 +150,8 @@ void FakeView::showAbout() {
     m_transcript.add("about");
 }
 
+void FakeView::showQuarantine(Quarantine& /*quarantine*/) {
+    m_transcript.add("quarantine window");
+}
+
 } // namespace tw::test

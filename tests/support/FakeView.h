@@ -17,7 +17,7 @@ namespace tw::test {
 //   "show Label7", "disable Label2", "enable Label6"
 //   "Timer1 off", "Timer2 on", "Timer2 off"
 //   "box[48] 警告: <text> -> OK"   a message box, its style, title, text and the answer
-//   "about"
+//   "about", "quarantine window"
 // Answers questions (Yes/No, OK/Cancel) from a script; an unscripted question fails the
 // test. Boxes with OK alone are closed with OK and take no scripted answer.
 // While Timer2 is on, its ticks fall due on the virtual clock every 3000 ms and call onTimer2.
@@ -35,6 +35,7 @@ public:
     void setTimer2(bool enabled) override;
     int msgBox(const std::string& prompt, int style, const std::string& title) override;
     void showAbout() override;
+    void showQuarantine(Quarantine& quarantine) override;
 
     // The answers to the next questions, in order (mb::yes, mb::no, mb::ok, mb::cancel).
     void answer(std::initializer_list<int> answers) { m_answers.insert(m_answers.end(), answers); }

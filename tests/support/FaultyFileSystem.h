@@ -30,6 +30,7 @@ public:
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override;
+    std::string volumeLabel(const Drive& drive) override { return m_real.volumeLabel(drive); }
     [[nodiscard]] char separator() const override { return m_real.separator(); }
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;

@@ -10,11 +10,14 @@
 #include "support/VirtualClock.h"
 
 #ifdef _WIN32
+#include "support/MemoryQuarantine.h"
 #include "win32/Win32FileSystem.h"
 #else
 #include "linux/PosixFileSystem.h"
+#include "linux/PosixQuarantine.h"
 #endif
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,8 +27,11 @@ namespace tw::test {
 // The platform's real file system, over which the scenarios run.
 #ifdef _WIN32
 using RealFileSystem = Win32FileSystem;
+// Until the Win32 store exists: a store in memory, so that scenarios see removals succeed.
+using RealQuarantine = MemoryQuarantine;
 #else
 using RealFileSystem = PosixFileSystem;
+using RealQuarantine = PosixQuarantine;
 #endif
 
 // The platform's own reading of a drive declaration such as "removable=<folder>;fixed=<folder>".
@@ -33,7 +39,8 @@ std::vector<Drive> declaredDrives(const std::string& declaration);
 
 // A whole program on the virtual clock: a real temporary folder declared as the removable
 // drive ("stick"), a temporary folder, a program folder, the recording view and host, and
-// the fault-injecting file system in front of the real one.
+// the fault-injecting file system in front of the real one, and a quarantine in a temporary
+// folder of its own.
 class Harness {
 public:
     Harness();
@@ -41,7 +48,7 @@ public:
     // Replaces the declared drives, e.g. "removable=" + stick.path() + ";fixed=/x".
     void declareDrives(const std::string& declaration);
 
-    Ports ports() { return Ports{faulty, host, view, clock}; }
+    Ports ports() { return Ports{faulty, host, view, clock, *quarantineInUse}; }
     Form1 form() { return Form1(ports(), state); }
     // The transcript from here on.
     [[nodiscard]] Lines lines() const { return transcript.lines(); }
@@ -55,6 +62,12 @@ public:
     FakeHost host{transcript, temp.path(), program.path()};
     std::unique_ptr<RealFileSystem> real;
     FaultyFileSystem faulty{*real};
+    TempDir store{"quarantine"};
+    // Small, so that a test can overfill it without writing much.
+    static constexpr std::uint64_t quarantineBound = 64 * 1024 * 1024;
+    RealQuarantine quarantine{store.path(), *real, quarantineBound};
+    // The one the ports carry: a test may put a full or broken store in its place.
+    Quarantine* quarantineInUse = &quarantine;
     AppState state;
 };
 

@@ -3,6 +3,7 @@
 #include "ports/Host.h"
 #include "ports/MainView.h"
 #include "ports/Clock.h"
+#include "ports/Quarantine.h"
 
 #include <chrono>
 #include <cstddef>
@@ -26,6 +27,7 @@ public:
     void setTimer2(bool) override {}
     int msgBox(const std::string&, int, const std::string&) override { return mb::no; }
     void showAbout() override {}
+    void showQuarantine(Quarantine&) override {}
 
     std::size_t captions = 0;
 };
@@ -48,6 +50,18 @@ public:
 class NoWait final : public Clock {
 public:
     void wait(std::chrono::milliseconds) override {}
+};
+
+// Keeps nothing: a file it is asked to take stays where it is.
+class NullQuarantine final : public Quarantine {
+public:
+    std::optional<std::string> add(const QuarantineFacts&, ByteReader&) override { return {}; }
+    std::optional<std::vector<QuarantineItem>> list() override { return {}; }
+    RestoreResult restore(const std::string&, const std::optional<std::string>&) override {
+        return {};
+    }
+    bool purge(const std::string&) override { return false; }
+    std::optional<std::size_t> purgeAll() override { return {}; }
 };
 
 } // namespace tw::test

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 
@@ -33,6 +34,8 @@ void makeDir(const std::string& path);
 bool exists(const std::string& path);
 // Removes a folder with everything in it, read-only entries too.
 void removeAll(const std::string& path);
+// Every name in a folder, sorted: what is left behind shows up here.
+std::vector<std::string> namesIn(const std::string& folder);
 // Sets the stored attribute word, as the product's backend would read it back.
 void setAttr(const std::string& path, std::uint32_t value);
 std::uint32_t getAttr(const std::string& path);

@@ -7,14 +7,17 @@
 // The stick holds a folder Photos with a program Photos.exe beside it. Checks, in order:
 // start-up reaches the drive monitor showing the stick connected; a second copy shows its
 // box and ends; the about window opens with its marquee running and closes on a click on its
-// surface; a full scan answers with its box; a quick scan removes the disguised program and
-// leaves the folder; closing the window ends the program. Exit status 0 when all hold.
+// surface; a full scan answers with its box; a quick scan finds the disguised program (and,
+// as long as the program has no quarantine store, keeps it: no copy, no deletion); the
+// quarantine window opens from its menu item and closes; closing the window ends the
+// program. Exit status 0 when all hold.
 //
 // With TARNWICK_E2E_CHECKPOINTS set to a folder, the driver stops at "main", "box" and
 // "about": it creates <name>.ready there and goes on when <name>.done appears (screenshots).
 #include "win32/ControlIds.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -263,7 +266,9 @@ int wmain(int argc, wchar_t** argv) {
                         nullptr);
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::Label6, STN_CLICKED),
                  reinterpret_cast<LPARAM>(label6));
-    const std::wstring removed = L"伪装文件夹病毒" + disguised + L"处理成功！";
+    // Until the Win32 quarantine store exists the program takes no copy, so it deletes
+    // nothing: the disguised program stays and its failure text shows.
+    const std::wstring refused = L"伪装文件夹病毒" + disguised + L"处理失败！";
     std::vector<std::wstring> seen;
     const bool done = waitFor(
         [&] {
@@ -285,13 +290,36 @@ int wmain(int argc, wchar_t** argv) {
     check(done, "the quick scan ends with 快速扫描已完成！");
     bool reported = false;
     for (const std::wstring& text : seen) {
-        reported = reported || text == removed;
+        reported = reported || text == refused;
     }
-    check(reported, "the status line said " + utf8(removed));
-    check(!exists(disguised, false), "Photos.exe is gone from the stick");
+    check(reported, "the status line said " + utf8(refused));
+    check(exists(disguised, false), "without a copy in the quarantine Photos.exe stays");
     check(exists(stick + L"\\Photos", true), "the folder Photos is still there");
     check(waitFor([&] { return textOf(label7) == connected; }, 20000),
           "the drive monitor takes the status line back");
+
+    // The quarantine window, from its menu item under 操作(F).
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::vbquarantine, 0), 0);
+    HWND quarantine = nullptr;
+    check(waitFor([&] { return (quarantine = windowOf(first, ids::quarantineClass)) != nullptr; },
+                  10000),
+          "隔离区(&Q)... opens the quarantine window");
+    if (quarantine != nullptr) {
+        HWND items = GetDlgItem(quarantine, ids::quarantineItems);
+        HWND restore = GetDlgItem(quarantine, ids::quarantineRestore);
+        check(textOf(quarantine) == L"隔离区" && textOf(restore) == L"恢复(&R)" &&
+                  textOf(GetDlgItem(quarantine, ids::quarantinePurge)) == L"删除(&D)" &&
+                  textOf(GetDlgItem(quarantine, ids::quarantineClose)) == L"关闭",
+              "its caption and buttons read 隔离区, 恢复, 删除, 关闭");
+        DWORD_PTR rows = 99;
+        SendMessageTimeoutW(items, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &rows);
+        check(rows == 0 && IsWindowEnabled(restore) == 0,
+              "it lists nothing, and 恢复 waits for a selection");
+        PostMessageW(quarantine, WM_COMMAND, MAKEWPARAM(ids::quarantineClose, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(quarantine, ids::quarantineClose)));
+        check(waitFor([&] { return IsWindow(quarantine) == 0; }, 10000),
+              "关闭 closes the quarantine window");
+    }
 
     // Closing the window ends the program.
     PostMessageW(main, WM_CLOSE, 0, 0);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ports/Ports.h"
+
+#include <string>
+
+namespace tw {
+
+// Removes a file the way the program removes every file: its bytes go into the quarantine
+// first, and the file is deleted only once that copy is whole and on the disk. When no copy
+// can be made (the file cannot be read, the store is full) the file stays. True when the
+// file is gone; callers judge by testing again all the same. Window events go on being
+// handled during a long copy.
+bool removeToQuarantine(Ports& ports, const std::string& path, const char* condemnedBy);
+
+} // namespace tw
