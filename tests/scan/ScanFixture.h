@@ -52,8 +52,8 @@ inline Lines autorunCleaned(const std::string& d) {
 }
 // autorun.inf that stays (refused, or no copy of it could be made).
 inline Lines autorunNotCleaned(const std::string& d) {
-    return {"Label7: 正在清理" + d + "/autorun.inf，请稍候......", "wait 2s",
-            "Label7: 病毒配置文件" + d + "/autorun.inf清理失败！", "wait 2s"};
+    return {"Label7: 正在清理" + d + native("/autorun.inf，请稍候......"), "wait 2s",
+            "Label7: 病毒配置文件" + d + native("/autorun.inf清理失败！"), "wait 2s"};
 }
 inline const Lines phase3Start = {"Label7: 第三阶段：执行常规特征检测，请稍候......", "wait 2s"};
 inline const Lines phase3Clean = {"Label7: 第三阶段检测完毕，没有发现威胁！", "wait 3s"};

@@ -24,10 +24,11 @@
 
 namespace tw::test {
 
-// The platform's real file system, over which the scenarios run.
+// The platform's real file system, over which the scenarios run, and its quarantine store.
 #ifdef _WIN32
 using RealFileSystem = Win32FileSystem;
-// Until the Win32 store exists: a store in memory, so that scenarios see removals succeed.
+// Until the Win32 store is more than a placeholder: a store in memory, so that scenarios see
+// removals succeed.
 using RealQuarantine = MemoryQuarantine;
 #else
 using RealFileSystem = PosixFileSystem;

@@ -166,6 +166,24 @@ void removeAll(const std::string& path) {
     removeTree(api(path));
 }
 
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW((api(folder) + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot list " + folder);
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(win32::narrow(name));
+        }
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 void setAttr(const std::string& path, std::uint32_t value) {
     Win32FileSystem fs;
     if (!fs.setAttributes(path, value)) {
