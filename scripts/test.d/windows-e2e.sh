@@ -2,8 +2,8 @@
 # The real tarnwick.exe under Wine on Xvfb, driven by a small Win32 program in the same
 # prefix that reads the controls through WM_GETTEXT, clicks the action labels and answers the
 # boxes: start-up to the drive monitor showing the stick E: connected, a second copy, the about
-# window, a quick scan that finds a program posing as the folder Photos (kept while the program
-# has no quarantine store: nothing is deleted without a copy), the quarantine window.
+# window, a quick scan that removes a program posing as the folder Photos, the quarantine window
+# putting it back; then the command-line options.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/wine-e2e.sh
@@ -14,13 +14,15 @@ work=$(mktemp -d)
 trap 'wine_e2e_stop; rm -rf "$work"' EXIT
 wine_e2e_setup "$work"
 mkdir "$work/stick/Photos"
-printf 'MZ' >"$work/stick/Photos.exe"
+printf 'MZ\x90\x00\x03' >"$work/stick/Photos.exe"
 
 timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" \
   /usr/lib/wine/wine64 "$work/app/e2e_driver.exe" "$(wine_path "$work/app/tarnwick.exe")" E: \
   >"$work/log" 2>&1 || { cat "$work/log" >&2; echo "FAILED: Windows end-to-end run" >&2; exit 1; }
 grep -v '^wine: ' "$work/log" | sed 's/\r$//'
-cmp -s <(printf MZ) "$work/stick/Photos.exe" || { echo "Photos.exe is not kept as it was" >&2; exit 1; }
+# Back from the quarantine, byte for byte.
+cmp -s <(printf 'MZ\x90\x00\x03') "$work/stick/Photos.exe" ||
+  { echo "Photos.exe did not come back as it was" >&2; exit 1; }
 
 # The command line of the GUI program: its output reaches the handles it was given.
 exe=$work/app/tarnwick.exe

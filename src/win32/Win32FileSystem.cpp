@@ -150,17 +150,22 @@ std::optional<Held> walk(const std::string& root, const BY_HANDLE_FILE_INFORMATI
 }
 
 // Reads the volume of a drive's root without a "no disk" dialog.
-bool volumeInformation(const std::string& root, std::wstring* fileSystem) {
+bool volumeInformation(const std::string& root, std::wstring* fileSystem,
+                       std::wstring* label = nullptr) {
     DWORD oldMode = 0;
     const bool modeSet = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &oldMode) != 0;
     wchar_t name[MAX_PATH + 1] = {};
-    const BOOL ok = ::GetVolumeInformationW(widen(root + "\\").c_str(), nullptr, 0, nullptr,
-                                            nullptr, nullptr, name, MAX_PATH + 1);
+    wchar_t volume[MAX_PATH + 1] = {};
+    const BOOL ok = ::GetVolumeInformationW(widen(root + "\\").c_str(), volume, MAX_PATH + 1,
+                                            nullptr, nullptr, nullptr, name, MAX_PATH + 1);
     if (modeSet) {
         ::SetThreadErrorMode(oldMode, nullptr);
     }
     if (ok && fileSystem != nullptr) {
         *fileSystem = name;
+    }
+    if (ok && label != nullptr) {
+        *label = volume;
     }
     return ok != 0;
 }
@@ -329,6 +334,14 @@ std::string Win32FileSystem::fileSystemName(const Drive& drive) {
     }
     std::wstring name;
     return volumeInformation(root, &name) ? win32::narrow(name) : std::string();
+}
+
+std::string Win32FileSystem::volumeLabel(const Drive& drive) {
+    // A declared folder has no label of its own.
+    std::wstring label;
+    return win32::isDriveLetterRoot(drive.path) && volumeInformation(drive.path, nullptr, &label)
+               ? win32::narrow(label)
+               : std::string();
 }
 
 std::optional<std::string> Win32FileSystem::guardOf(const std::string& path) {

@@ -36,6 +36,7 @@ public:
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override;
+    std::string volumeLabel(const Drive& drive) override;
     [[nodiscard]] char separator() const override { return '\\'; }
 
     bool fileExists(const std::string& path) override;

@@ -2,9 +2,9 @@
 #include "app/Form1.h"
 #include "win32/MainWindow.h"
 #include "win32/QuarantineWindow.h"
-#include "win32/RefusingQuarantine.h"
 #include "win32/Win32FileSystem.h"
 #include "win32/Win32Host.h"
+#include "win32/Win32Quarantine.h"
 #include "win32/Win32Text.h"
 #include "win32/WinClock.h"
 
@@ -76,8 +76,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
                     int /*show*/) {
     // A drive declaration replaces the drive letters (tests, the demo, odd hardware).
     const std::unique_ptr<tw::Win32FileSystem> fs = tw::Win32FileSystem::fromEnvironment();
-    // TEMPORARY: no store yet, so nothing is removed (see RefusingQuarantine).
-    tw::win32::RefusingQuarantine quarantine;
+    // Without a folder for the store there is no store: then no file is removed at all.
+    tw::Win32Quarantine quarantine(tw::Win32Quarantine::defaultFolder().value_or(""), *fs);
 
     // The options run without a window.
     const tw::Command command = tw::parseCommandLine(arguments());

@@ -10,8 +10,8 @@
 #include "support/VirtualClock.h"
 
 #ifdef _WIN32
-#include "support/MemoryQuarantine.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32Quarantine.h"
 #else
 #include "linux/PosixFileSystem.h"
 #include "linux/PosixQuarantine.h"
@@ -27,9 +27,7 @@ namespace tw::test {
 // The platform's real file system, over which the scenarios run, and its quarantine store.
 #ifdef _WIN32
 using RealFileSystem = Win32FileSystem;
-// Until the Win32 store is more than a placeholder: a store in memory, so that scenarios see
-// removals succeed.
-using RealQuarantine = MemoryQuarantine;
+using RealQuarantine = Win32Quarantine;
 #else
 using RealFileSystem = PosixFileSystem;
 using RealQuarantine = PosixQuarantine;

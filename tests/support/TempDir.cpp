@@ -163,7 +163,23 @@ bool exists(const std::string& path) {
 }
 
 void removeAll(const std::string& path) {
-    removeTree(api(path));
+    const DWORD a = ::GetFileAttributesW(api(path).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    ::SetFileAttributesW(api(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((a & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        ::DeleteFileW(api(path).c_str());
+    } else if ((a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        ::RemoveDirectoryW(api(path).c_str());
+    } else {
+        removeTree(api(path));
+    }
+}
+
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    return ::CreateSymbolicLinkW(api(link).c_str(), api(target).c_str(),
+                                 SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -274,6 +290,12 @@ void makeDir(const std::string& path) {
 
 void removeAll(const std::string& path) {
     fs::remove_all(path);
+}
+
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    std::error_code ec;
+    fs::create_directory_symlink(target, link, ec);
+    return !ec;
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {

@@ -32,8 +32,10 @@ void writeFileOfSize(const std::string& path, std::uint64_t size);
 std::string readFile(const std::string& path);
 void makeDir(const std::string& path);
 bool exists(const std::string& path);
-// Removes a folder with everything in it, read-only entries too.
+// Removes a file, or a folder with everything in it, read-only entries too; a link alone.
 void removeAll(const std::string& path);
+// Makes link a symbolic link to the folder target; false where the system refuses one.
+bool makeFolderLink(const std::string& link, const std::string& target);
 // Every name in a folder, sorted: what is left behind shows up here.
 std::vector<std::string> namesIn(const std::string& folder);
 // Sets the stored attribute word, as the product's backend would read it back.

@@ -1,9 +1,9 @@
 #include "win32/QuarantineWindow.h"
 
-#include "support/MemoryQuarantine.h"
 #include "support/TempDir.h"
 #include "win32/ControlIds.h"
 #include "win32/Win32FileSystem.h"
+#include "win32/Win32Quarantine.h"
 #include "win32/Win32Text.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +59,7 @@ TEST(QuarantineWindow, ListsRestoresAndPurgesThroughTheStore) {
     test::TempDir stick("stick");
     test::TempDir store("quarantine");
     Win32FileSystem fs;
-    test::MemoryQuarantine quarantine(store.path(), fs);
+    Win32Quarantine quarantine(store.path(), fs);
     const std::string photos = stick / "Photos.exe";
     const std::string notes = stick / "笔记.txt";
     for (const auto& [path, content, reason] :

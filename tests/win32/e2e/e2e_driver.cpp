@@ -7,10 +7,9 @@
 // The stick holds a folder Photos with a program Photos.exe beside it. Checks, in order:
 // start-up reaches the drive monitor showing the stick connected; a second copy shows its
 // box and ends; the about window opens with its marquee running and closes on a click on its
-// surface; a full scan answers with its box; a quick scan finds the disguised program (and,
-// as long as the program has no quarantine store, keeps it: no copy, no deletion); the
-// quarantine window opens from its menu item and closes; closing the window ends the
-// program. Exit status 0 when all hold.
+// surface; a full scan answers with its box; a quick scan removes the disguised program and
+// leaves the folder; the quarantine window opens from its menu item, lists the program and
+// puts it back with 恢复; closing the window ends the program. Exit status 0 when all hold.
 //
 // With TARNWICK_E2E_CHECKPOINTS set to a folder, the driver stops at "main", "box" and
 // "about": it creates <name>.ready there and goes on when <name>.done appears (screenshots).
@@ -165,6 +164,70 @@ bool exists(const std::wstring& path, bool folder) {
     return a != INVALID_FILE_ATTRIBUTES && ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
 }
 
+// A list view of another process: its messages carry pointers, so the structures and
+// texts live in memory allocated in that process.
+class Remote {
+public:
+    explicit Remote(const Process& process)
+        : m_process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                process.id)) {
+        if (m_process != nullptr) {
+            m_memory = VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+        }
+    }
+    ~Remote() {
+        if (m_memory != nullptr) {
+            VirtualFreeEx(m_process, m_memory, 0, MEM_RELEASE);
+        }
+        if (m_process != nullptr) {
+            CloseHandle(m_process);
+        }
+    }
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+
+    [[nodiscard]] int rows(HWND list) const {
+        DWORD_PTR count = 0;
+        SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+        return static_cast<int>(count);
+    }
+
+    [[nodiscard]] std::wstring cell(HWND list, int row, int column) const {
+        if (m_memory == nullptr) {
+            return {};
+        }
+        auto* text = static_cast<char*>(m_memory) + sizeof(LVITEMW);
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(text);
+        item.cchTextMax = 512;
+        WriteProcessMemory(m_process, m_memory, &item, sizeof(item), nullptr);
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                            reinterpret_cast<LPARAM>(m_memory), SMTO_ABORTIFHUNG, 2000, &length);
+        std::wstring out(length, L'\0');
+        ReadProcessMemory(m_process, text, out.data(), length * sizeof(wchar_t), nullptr);
+        return out;
+    }
+
+    void select(HWND list, int row) const {
+        if (m_memory == nullptr) {
+            return;
+        }
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(m_process, m_memory, &item, sizeof(item), nullptr);
+        SendMessageTimeoutW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                            reinterpret_cast<LPARAM>(m_memory), SMTO_ABORTIFHUNG, 2000, nullptr);
+    }
+
+private:
+    static constexpr SIZE_T size = sizeof(LVITEMW) + 512 * sizeof(wchar_t);
+    HANDLE m_process;
+    void* m_memory = nullptr;
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -266,9 +329,7 @@ int wmain(int argc, wchar_t** argv) {
                         nullptr);
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::Label6, STN_CLICKED),
                  reinterpret_cast<LPARAM>(label6));
-    // Until the Win32 quarantine store exists the program takes no copy, so it deletes
-    // nothing: the disguised program stays and its failure text shows.
-    const std::wstring refused = L"伪装文件夹病毒" + disguised + L"处理失败！";
+    const std::wstring removed = L"伪装文件夹病毒" + disguised + L"处理成功！";
     std::vector<std::wstring> seen;
     const bool done = waitFor(
         [&] {
@@ -290,15 +351,16 @@ int wmain(int argc, wchar_t** argv) {
     check(done, "the quick scan ends with 快速扫描已完成！");
     bool reported = false;
     for (const std::wstring& text : seen) {
-        reported = reported || text == refused;
+        reported = reported || text == removed;
     }
-    check(reported, "the status line said " + utf8(refused));
-    check(exists(disguised, false), "without a copy in the quarantine Photos.exe stays");
+    check(reported, "the status line said " + utf8(removed));
+    check(!exists(disguised, false), "Photos.exe is gone from the stick");
     check(exists(stick + L"\\Photos", true), "the folder Photos is still there");
     check(waitFor([&] { return textOf(label7) == connected; }, 20000),
           "the drive monitor takes the status line back");
 
-    // The quarantine window, from its menu item under 操作(F).
+    // The quarantine window, from its menu item under 操作(F): it lists Photos.exe, and 恢复
+    // puts it back.
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::vbquarantine, 0), 0);
     HWND quarantine = nullptr;
     check(waitFor([&] { return (quarantine = windowOf(first, ids::quarantineClass)) != nullptr; },
@@ -311,10 +373,18 @@ int wmain(int argc, wchar_t** argv) {
                   textOf(GetDlgItem(quarantine, ids::quarantinePurge)) == L"删除(&D)" &&
                   textOf(GetDlgItem(quarantine, ids::quarantineClose)) == L"关闭",
               "its caption and buttons read 隔离区, 恢复, 删除, 关闭");
-        DWORD_PTR rows = 99;
-        SendMessageTimeoutW(items, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &rows);
-        check(rows == 0 && IsWindowEnabled(restore) == 0,
-              "it lists nothing, and 恢复 waits for a selection");
+        const Remote remote(first);
+        check(remote.rows(items) == 1 && remote.cell(items, 0, 1) == disguised,
+              "it lists " + utf8(disguised));
+        remote.select(items, 0);
+        check(waitFor([&] { return IsWindowEnabled(restore) != 0; }, 5000),
+              "selecting it enables 恢复");
+        PostMessageW(quarantine, WM_COMMAND, MAKEWPARAM(ids::quarantineRestore, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(restore));
+        check(answerBox(first, IDOK, box) && box.text == L"已恢复：" + disguised,
+              "恢复 answers 已恢复：" + utf8(disguised));
+        check(exists(disguised, false), "Photos.exe is back on the stick");
+        check(remote.rows(items) == 0, "the list is empty again");
         PostMessageW(quarantine, WM_COMMAND, MAKEWPARAM(ids::quarantineClose, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(quarantine, ids::quarantineClose)));
         check(waitFor([&] { return IsWindow(quarantine) == 0; }, 10000),
