@@ -43,7 +43,7 @@ Command usageError(std::string error) {
     return command;
 }
 
-void printHelp(std::ostream& out) {
+void printHelp(std::ostream& out, const std::string& quarantineFolder) {
     out << "用法 (usage): tarnwick [选项 (option)]\n"
            "不带选项时打开主窗口。(Without an option the main window opens.)\n\n"
            "选项 (options):\n";
@@ -57,8 +57,7 @@ void printHelp(std::ostream& out) {
         }
         out << "\n        " << option.help << '\n';
     }
-    out << "\n隔离区 (quarantine): $XDG_DATA_HOME/tarnwick/quarantine"
-           " (~/.local/share/tarnwick/quarantine)\n";
+    out << "\n隔离区 (quarantine): " << quarantineFolder << '\n';
 }
 
 int listItems(Quarantine& quarantine, std::ostream& out, std::ostream& err) {
@@ -125,7 +124,7 @@ int runCommand(const Command& command, Quarantine& quarantine, const std::string
     case CommandKind::window:
         return 0;
     case CommandKind::help:
-        printHelp(out);
+        printHelp(out, hooks.quarantineFolder);
         return 0;
     case CommandKind::version:
         out << "Tarnwick " << version << '\n';

@@ -48,6 +48,9 @@ Command parseCommandLine(const std::vector<std::string>& arguments);
 // Work that other parts of the program bring to the command line.
 struct CommandHooks {
     std::function<int(std::ostream& out, std::ostream& err)> undoSystem;
+    // Where the quarantine lies, as the help names it.
+    std::string quarantineFolder =
+        "$XDG_DATA_HOME/tarnwick/quarantine (~/.local/share/tarnwick/quarantine)";
 };
 
 // Runs a command other than the window; returns the exit status: 0 done, 1 failed, 2 a
