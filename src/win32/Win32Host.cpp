@@ -1,5 +1,6 @@
 #include "win32/Win32Host.h"
 
+#include "win32/ControlIds.h"
 #include "win32/Win32Text.h"
 
 #include <windows.h>
@@ -85,19 +86,42 @@ bool startHidden(const std::wstring& commandLine) {
     return true;
 }
 
-bool Win32Host::startScript(const std::string& path) {
-    return startBatchFile(path);
+bool Win32Host::startScript(const std::string& path, const std::vector<std::string>& arguments) {
+    return startBatch(path, arguments);
 }
 
 bool Win32Host::startBatchFile(const std::string& path) {
-    // A path holding a quote cannot be quoted for cmd.exe; Windows forbids them in names.
+    return startBatch(path, {});
+}
+
+bool Win32Host::startBatch(const std::string& path, const std::vector<std::string>& arguments) {
+    // A path or argument holding a quote cannot be quoted for cmd.exe; Windows forbids them
+    // in names.
     if (path.empty() || path.find('"') != std::string::npos ||
         ::GetFileAttributesW(win32::apiPath(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
         return false;
     }
+    std::wstring line = L"\"" + win32::widen(path) + L"\"";
+    for (const std::string& argument : arguments) {
+        if (argument.find('"') != std::string::npos) {
+            return false;
+        }
+        line += L" \"" + win32::widen(argument) + L"\"";
+    }
     // cmd /c strips the outer pair of quotes when the line starts with one: the pair around
     // the whole keeps the path's own quotes.
-    return startHidden(L"\"" + commandInterpreter() + L"\" /c \"\"" + win32::widen(path) + L"\"\"");
+    return startHidden(L"\"" + commandInterpreter() + L"\" /c \"" + line + L"\"");
+}
+
+void Win32Host::activatePreviousInstance() {
+    HWND window = ::FindWindowW(win32::ids::form1Class, nullptr);
+    if (window == nullptr) {
+        return;
+    }
+    if (::IsIconic(window) != FALSE) {
+        ::ShowWindow(window, SW_RESTORE);
+    }
+    ::SetForegroundWindow(window);
 }
 
 void Win32Host::openUrl(const std::string& url) {

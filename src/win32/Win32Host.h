@@ -3,6 +3,7 @@
 #include "ports/Host.h"
 
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -18,15 +19,19 @@ public:
     [[nodiscard]] std::string tempFolder() const override;
     [[nodiscard]] std::string programFolder() const override { return m_folder; }
     [[nodiscard]] std::string programName() const override { return m_name; }
-    bool startScript(const std::string& path) override;
+    // The companion file is a batch file on Windows: started like one, its arguments after it.
+    bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     [[nodiscard]] bool canStartBatchFiles() const override { return true; }
     void openUrl(const std::string& url) override;
     // A named mutex in this session, held until the process ends.
     [[nodiscard]] bool previousInstance() override;
+    // Brings the running copy's main window to the front.
+    void activatePreviousInstance() override;
     void endProgram() override;
 
 private:
+    bool startBatch(const std::string& path, const std::vector<std::string>& arguments);
     std::string m_folder;
     std::string m_name;
     void* m_mutex = nullptr; // HANDLE, kept out of this header

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "drive/SleepClock.h"
+#include "system/SystemUndo.h"
 #include "win32/MainWindow.h"
 #include "win32/QuarantineWindow.h"
 #include "win32/Win32FileSystem.h"
@@ -81,17 +83,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
 
     // The options run without a window.
     const tw::Command command = tw::parseCommandLine(arguments());
+    tw::Win32Host host;
     if (command.kind != tw::CommandKind::window) {
         std::ostringstream out;
         std::ostringstream err;
         tw::CommandHooks hooks;
         hooks.quarantineFolder = "%LOCALAPPDATA%\\Tarnwick\\Quarantine";
+        hooks.undoSystem = [&](std::ostream& o, std::ostream& e) {
+            tw::SleepClock sleepClock;
+            return tw::SystemUndoCommand(*fs, host, sleepClock, o, e);
+        };
         const int status = tw::runCommand(command, quarantine, TARNWICK_VERSION, out, err, hooks);
         report(out.str(), err.str(), status);
         return status;
     }
 
-    tw::Win32Host host;
     tw::win32::WinClock clock;
     tw::win32::MainWindow window(instance);
     clock.setFilter([&window](MSG& msg) {
