@@ -83,7 +83,6 @@ CONTROL
 mkdir -p dist
 deb=dist/tarnwick_${version}_${arch}.deb
 dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
-echo "$deb"
 
 # The portable Windows build, where it has been built (bash scripts/build-windows.sh): the
 # program, its companion file and a short read-me in Chinese, as one zip.
@@ -111,3 +110,5 @@ if [ -f build-win/tarnwick.exe ] && [ -f build-win/systemset.dll ]; then
   (cd "$winstage" && cmake -E tar cf "$zip" --format=zip Tarnwick)
   echo "dist/tarnwick-${version}-win64.zip"
 fi
+# The package's path last: callers take it from there.
+echo "$deb"

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <map>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -225,17 +224,10 @@ std::string sysBlockEntry(DevNumber dev, const SystemRoots& roots) {
 
 std::vector<std::string> folderEntries(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) {
-        return names;
+    DirStream dir(folder);
+    while (const char* name = dir.open() ? dir.next() : nullptr) {
+        names.emplace_back(name);
     }
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.push_back(name);
-        }
-    }
-    ::closedir(dir);
     return names;
 }
 

@@ -1,3 +1,4 @@
+#include "linux/PathText.h"
 #include "linux/PinnedDrive.h"
 
 #include "linux/NtfsAcl.h"
@@ -18,6 +19,9 @@
 
 namespace tw {
 
+using posix::join;
+using posix::stripTrailingSeparators;
+
 namespace {
 
 // A listing is reused only when the folder's change time is older than this at the moment
@@ -27,21 +31,6 @@ constexpr time_t listingMargin = 2;
 
 bool sameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool isDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-std::string stripTrailingSeparators(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
-std::string join(const std::string& folder, const std::string& name) {
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 // An entry's status with its mount: a bind mount of a folder of the same file system has the
@@ -67,43 +56,6 @@ std::optional<EntryStatView> statEntry(int folderFd, const char* name, int flags
     }
     return e;
 }
-
-// A directory stream over a folder descriptor; closes it when it goes.
-class DirStream {
-public:
-    explicit DirStream(int fd) : m_dir(fd >= 0 ? ::fdopendir(fd) : nullptr) {
-        if (m_dir == nullptr && fd >= 0) {
-            ::close(fd);
-        }
-    }
-    ~DirStream() {
-        if (m_dir != nullptr) {
-            ::closedir(m_dir);
-        }
-    }
-    DirStream(const DirStream&) = delete;
-    DirStream& operator=(const DirStream&) = delete;
-
-    [[nodiscard]] bool open() const { return m_dir != nullptr; }
-    [[nodiscard]] int fd() const { return ::dirfd(m_dir); }
-    // The next name other than "." and "..": nothing at the end; error set when reading failed.
-    const char* next(bool& error) {
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(m_dir);
-            if (entry == nullptr) {
-                error = errno != 0;
-                return nullptr;
-            }
-            if (!isDotOrDotDot(entry->d_name)) {
-                return entry->d_name;
-            }
-        }
-    }
-
-private:
-    DIR* m_dir;
-};
 
 } // namespace
 
@@ -198,7 +150,7 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
     }
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    DirStream dir(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    posix::DirStream dir(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.open()) {
         return std::nullopt;
     }
@@ -331,7 +283,7 @@ bool PinnedDrive::isReady(const Drive& drive) {
     if (!find({})) {
         return false;
     }
-    DirStream dir(::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    posix::DirStream dir(::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     bool error = false;
     return dir.open() && (dir.next(error) != nullptr || !error);
 }
@@ -357,9 +309,9 @@ std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folde
     if (!found || !S_ISDIR(found->st.st_mode)) {
         return std::nullopt;
     }
-    DirStream dir(found->isRoot()
-                      ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                      : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY));
+    posix::DirStream dir(found->isRoot()
+                             ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                             : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY));
     if (!dir.open()) {
         return std::nullopt;
     }

@@ -1,3 +1,4 @@
+#include "linux/PathText.h"
 #include "linux/PosixFileSystem.h"
 
 #include "linux/MountTable.h"
@@ -23,34 +24,12 @@
 
 namespace tw {
 
+using posix::join;
+using posix::nameOf;
+using posix::parentOf;
+using posix::stripTrailingSeparators;
+
 namespace {
-
-std::string stripTrailingSeparators(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
-std::string parentOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string join(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder == ".") {
-        return name;
-    }
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
 
 bool lstatOf(const std::string& path, struct stat& st) {
     return ::lstat(path.c_str(), &st) == 0;
@@ -68,19 +47,17 @@ bool isAtOrBelow(const std::string& path, const std::string& folder) {
 // The one entry of folder equal to name ignoring case; the first in byte order when
 // several are (a case-sensitive file system can hold both); nothing when none is.
 std::optional<std::string> matchInFolder(const std::string& folder, const std::string& name) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
+    posix::DirStream dir(folder);
+    if (!dir.open()) {
         return std::nullopt;
     }
     std::optional<std::string> match;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string candidate = entry->d_name;
-        if (candidate != "." && candidate != ".." && namesEqualIgnoringCase(candidate, name) &&
-            (!match || candidate < *match)) {
+    while (const char* entry = dir.next()) {
+        const std::string candidate = entry;
+        if (namesEqualIgnoringCase(candidate, name) && (!match || candidate < *match)) {
             match = candidate;
         }
     }
-    ::closedir(dir);
     return match;
 }
 
@@ -311,14 +288,9 @@ namespace {
 
 // Mounted, and its root can be listed.
 bool rootReadable(const std::string& root) {
-    DIR* dir = ::opendir(root.c_str());
-    if (dir == nullptr) {
-        return false;
-    }
-    errno = 0;
-    const bool readable = ::readdir(dir) != nullptr || errno == 0;
-    ::closedir(dir);
-    return readable;
+    posix::DirStream dir(root);
+    bool error = false;
+    return dir.open() && (dir.next(error) != nullptr || !error);
 }
 
 } // namespace
@@ -500,16 +472,13 @@ std::optional<std::vector<Entry>> PosixFileSystem::children(const std::string& f
     if (!found || !statFound(isDriveRoot(*found), *found, st) || !S_ISDIR(st.st_mode)) {
         return std::nullopt;
     }
-    DIR* dir = ::opendir(found->c_str());
-    if (dir == nullptr) {
+    posix::DirStream dir(*found);
+    if (!dir.open()) {
         return std::nullopt;
     }
     std::vector<Entry> entries;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
+    while (const char* entry = dir.next()) {
+        const std::string name = entry;
         const std::string full = join(*found, name);
         struct stat child {};
         if (!lstatOf(full, child)) {
@@ -519,7 +488,6 @@ std::optional<std::vector<Entry>> PosixFileSystem::children(const std::string& f
             entries.push_back(Entry{full, name});
         }
     }
-    ::closedir(dir);
     return entries;
 }
 

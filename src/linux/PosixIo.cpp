@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace tw::posix {
@@ -21,6 +23,40 @@ Fd& Fd::operator=(Fd&& other) noexcept {
         m_fd = other.release();
     }
     return *this;
+}
+
+DirStream::DirStream(int fd) : m_dir(fd >= 0 ? ::fdopendir(fd) : nullptr) {
+    if (m_dir == nullptr && fd >= 0) {
+        ::close(fd);
+    }
+}
+
+DirStream::DirStream(const std::string& path)
+    : DirStream(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+DirStream::~DirStream() {
+    if (m_dir != nullptr) {
+        ::closedir(static_cast<DIR*>(m_dir));
+    }
+}
+
+int DirStream::fd() const {
+    return ::dirfd(static_cast<DIR*>(m_dir));
+}
+
+const char* DirStream::next(bool& error) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(static_cast<DIR*>(m_dir));
+        if (entry == nullptr) {
+            error = errno != 0;
+            return nullptr;
+        }
+        const char* name = entry->d_name;
+        if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
+            return name;
+        }
+    }
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {

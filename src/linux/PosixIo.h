@@ -30,6 +30,29 @@ private:
     int m_fd;
 };
 
+// Reads the names of a folder ("." and ".." left out), and closes it when it goes.
+class DirStream {
+public:
+    // Takes over a descriptor opened with O_RDONLY | O_DIRECTORY (closed also on failure).
+    explicit DirStream(int fd);
+    explicit DirStream(const std::string& path);
+    ~DirStream();
+    DirStream(const DirStream&) = delete;
+    DirStream& operator=(const DirStream&) = delete;
+
+    [[nodiscard]] bool open() const { return m_dir != nullptr; }
+    [[nodiscard]] int fd() const;
+    // The next name; nothing at the end, with error set when reading failed.
+    const char* next(bool& error);
+    const char* next() {
+        bool error = false;
+        return next(error);
+    }
+
+private:
+    void* m_dir; // DIR*, kept out of this header
+};
+
 // Writes all of data, going on after interruptions; false on an error.
 bool writeAll(int fd, const char* data, std::size_t size);
 

@@ -1,3 +1,4 @@
+#include "linux/PathText.h"
 #include "linux/PosixQuarantine.h"
 
 #include "drive/Sha256.h"
@@ -11,7 +12,6 @@
 #include <ctime>
 #include <random>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -20,6 +20,9 @@
 #include <unistd.h>
 
 namespace tw {
+
+using posix::nameOf;
+using posix::parentOf;
 
 namespace {
 
@@ -162,19 +165,10 @@ bool saveManifest(const Store& store, const std::vector<QuarantineItem>& items) 
 
 std::vector<std::string> namesIn(int folder) {
     std::vector<std::string> names;
-    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return names;
+    posix::DirStream dir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (const char* name = dir.open() ? dir.next() : nullptr) {
+        names.emplace_back(name);
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return names;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
-        names.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
     return names;
 }
 
@@ -306,16 +300,6 @@ Fd openFolderNoFollow(const std::string& path) {
     // A descriptor that can be flushed, where the folder may be read.
     Fd readable(::openat(current.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return readable.get() >= 0 ? std::move(readable) : std::move(current);
-}
-
-std::string parentOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
