@@ -70,9 +70,9 @@ TEST(SystemUndo, MenuItemAsksRunsTheScriptWithUndoAndReportsEachOutcome) {
                "box[64] 提示: 您取消了撤销系统免疫操作！ -> OK", "Timer2 on"}));
     Harness missing;
     missing.form().vbundosystem_Click();
-    EXPECT_EQ(missing.lines(),
-              (Lines{"Label7: 找不到" + missing.program.path() + "/systemset.dll无法完成操作！",
-                     "Timer2 on"}));
+    EXPECT_EQ(missing.lines(), (Lines{"Label7: 找不到" + missing.program.path() +
+                                          native("/systemset.dll无法完成操作！"),
+                                      "Timer2 on"}));
 }
 
 TEST(SystemUndo, MenuItemIsIgnoredWhileADriveActionRuns) {
@@ -117,7 +117,7 @@ TEST(SystemUndo, CommandLinePrintsChineseWithEnglishAndReturnsTheExitStatus) {
     std::ostringstream out;
     std::ostringstream err;
     EXPECT_EQ(SystemUndoCommand(missing.faulty, missing.host, missing.clock, out, err), 1);
-    const std::string companion = missing.program.path() + "/systemset.dll";
+    const std::string companion = missing.program.path() + native("/systemset.dll");
     EXPECT_EQ(err.str(), "找不到" + companion + "无法完成操作！ (" + companion + " is missing.)\n");
     EXPECT_EQ(missing.lines(), Lines{});
 }
