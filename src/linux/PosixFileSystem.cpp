@@ -1,6 +1,7 @@
 #include "linux/PathText.h"
 #include "linux/PosixFileSystem.h"
 
+#include "drive/DeclaredDrives.h"
 #include "linux/MountTable.h"
 #include "linux/NtfsAcl.h"
 #include "linux/PinnedDrive.h"
@@ -59,25 +60,6 @@ std::optional<std::string> matchInFolder(const std::string& folder, const std::s
         }
     }
     return match;
-}
-
-int driveTypeFromName(const std::string& name) {
-    if (name == "removable" || name == "1") {
-        return drivetype::removable;
-    }
-    if (name == "fixed" || name == "2") {
-        return drivetype::fixed;
-    }
-    if (name == "network" || name == "3") {
-        return drivetype::network;
-    }
-    if (name == "cdrom" || name == "4") {
-        return drivetype::cdrom;
-    }
-    if (name == "ram" || name == "5") {
-        return drivetype::ramDisk;
-    }
-    return drivetype::unknown;
 }
 
 // The next code point of a UTF-8 text; a byte that starts no valid sequence stands for
@@ -197,27 +179,7 @@ bool kernelMatchesIgnoringCase(const posix::FolderVolume& volume, const std::str
 }
 
 std::vector<Drive> parseDeclaredDrives(const std::string& declaration) {
-    std::vector<Drive> drives;
-    std::size_t start = 0;
-    while (start <= declaration.size()) {
-        auto end = declaration.find(';', start);
-        if (end == std::string::npos) {
-            end = declaration.size();
-        }
-        const std::string item = declaration.substr(start, end - start);
-        const auto eq = item.find('=');
-        if (eq != std::string::npos && eq + 1 < item.size()) {
-            Drive drive;
-            drive.type = driveTypeFromName(item.substr(0, eq));
-            drive.path = stripTrailingSeparators(item.substr(eq + 1));
-            drive.id = "declared:" + drive.path;
-            if (drive.type != drivetype::unknown) {
-                drives.push_back(std::move(drive));
-            }
-        }
-        start = end + 1;
-    }
-    return drives;
+    return parseDeclaredDrives(declaration, &posix::stripTrailingSeparators);
 }
 
 PosixFileSystem::PosixFileSystem(std::optional<std::string> declaredDrives, MountSource source)

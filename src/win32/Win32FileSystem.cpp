@@ -1,5 +1,6 @@
 #include "win32/Win32FileSystem.h"
 
+#include "drive/DeclaredDrives.h"
 #include "win32/Win32Handle.h"
 #include "win32/Win32Readers.h"
 #include "win32/Win32Text.h"
@@ -170,16 +171,6 @@ bool volumeInformation(const std::string& root, std::wstring* fileSystem,
     return ok != 0;
 }
 
-int driveTypeFromName(const std::string& name) {
-    static const char* const names[] = {"removable", "fixed", "network", "cdrom", "ram"};
-    for (int i = 0; i < 5; ++i) {
-        if (name == names[i] || name == std::to_string(i + 1)) {
-            return i + 1;
-        }
-    }
-    return drivetype::unknown;
-}
-
 bool writeAll(HANDLE h, const char* data, std::size_t size) {
     while (size > 0) {
         const DWORD chunk = size > 1u << 20 ? 1u << 20 : static_cast<DWORD>(size);
@@ -220,27 +211,7 @@ std::uint32_t coreAttributes(unsigned long win32Attributes) {
 }
 
 std::vector<Drive> parseWin32DeclaredDrives(const std::string& declaration) {
-    std::vector<Drive> drives;
-    std::size_t start = 0;
-    while (start <= declaration.size()) {
-        auto end = declaration.find(';', start);
-        if (end == std::string::npos) {
-            end = declaration.size();
-        }
-        const std::string item = declaration.substr(start, end - start);
-        const auto eq = item.find('=');
-        if (eq != std::string::npos && eq + 1 < item.size()) {
-            Drive drive;
-            drive.type = driveTypeFromName(item.substr(0, eq));
-            drive.path = stripTrailingSeparators(item.substr(eq + 1));
-            drive.id = "declared:" + drive.path;
-            if (drive.type != drivetype::unknown) {
-                drives.push_back(std::move(drive));
-            }
-        }
-        start = end + 1;
-    }
-    return drives;
+    return parseDeclaredDrives(declaration, &stripTrailingSeparators);
 }
 
 // A pinned drive's root, held for the action.
