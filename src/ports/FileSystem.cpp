@@ -24,6 +24,10 @@ public:
     [[nodiscard]] char separator() const override { return m_fs.separator(); }
     bool fileExists(const std::string& path) override { return m_fs.fileExists(path); }
     bool folderExists(const std::string& path) override { return m_fs.folderExists(path); }
+    Presence lookup(const std::string& path) override { return m_fs.lookup(path); }
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
+        return m_fs.list(folder);
+    }
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override {
         return m_fs.subFolders(folder);
     }
@@ -71,6 +75,39 @@ private:
 
 std::unique_ptr<FileSystem> FileSystem::pinDrive(const std::string& /*root*/) {
     return std::make_unique<Unpinned>(*this);
+}
+
+// Backends that cannot tell a missing name from a failed lookup answer from the two tests.
+Presence FileSystem::lookup(const std::string& path) {
+    if (fileExists(path)) {
+        return Presence::file;
+    }
+    if (folderExists(path)) {
+        return Presence::folder;
+    }
+    return Presence::absent;
+}
+
+std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder) {
+    auto folders = subFolders(folder);
+    auto plain = files(folder);
+    if (!folders || !plain) {
+        return std::nullopt;
+    }
+    std::vector<EntryInfo> out;
+    out.reserve(folders->size() + plain->size());
+    for (Entry& e : *folders) {
+        EntryInfo info{std::move(e.path), std::move(e.name), EntryKind::folder, 0, std::nullopt};
+        info.attributes = attributes(info.path);
+        out.push_back(std::move(info));
+    }
+    for (Entry& e : *plain) {
+        EntryInfo info{std::move(e.path), std::move(e.name), EntryKind::file, 0, std::nullopt};
+        info.attributes = attributes(info.path);
+        info.size = fileLen(info.path).value_or(0);
+        out.push_back(std::move(info));
+    }
+    return out;
 }
 
 std::string FileSystem::volumeLabel(const Drive& /*drive*/) {

@@ -40,6 +40,27 @@ struct Entry {
     std::string name;
 };
 
+// What a lookup found at a path. "absent" means the folder that would hold the name was read
+// and has no such entry; "unknown" means nothing can be told (the drive went away, an I/O
+// error, no permission), which must never be taken for "absent".
+enum class Presence { file, folder, absent, unknown };
+
+enum class EntryKind {
+    file,
+    folder,
+    link,  // a symbolic link or reparse point: never followed
+    other, // a FIFO, a device, a socket
+};
+
+// A direct child of a folder with what a listing tells of it in one pass.
+struct EntryInfo {
+    std::string path; // full path
+    std::string name;
+    EntryKind kind = EntryKind::file;
+    std::uint64_t size = 0;                  // bytes, for files
+    std::optional<std::uint32_t> attributes; // nothing where the file system keeps none we read
+};
+
 // Reads a text file line by line. Lines end at CR, CR LF or LF; each line comes back as
 // UTF-8 without its line end. A UTF-8 byte-order mark at the start of the file is skipped.
 // Memory stays bounded whatever the file holds.
@@ -85,6 +106,13 @@ public:
     virtual bool fileExists(const std::string& path) = 0;
     // True only for an existing folder; a trailing separator is allowed.
     virtual bool folderExists(const std::string& path) = 0;
+    // Tells a missing name from a lookup that could not be made. Every check that judges
+    // the outcome of an action asks this, not fileExists or folderExists.
+    virtual Presence lookup(const std::string& path);
+
+    // Direct children with kind, size and attribute word, in the platform's order;
+    // nothing when the folder cannot be listed.
+    virtual std::optional<std::vector<EntryInfo>> list(const std::string& folder);
 
     // Direct children, in the platform's order, never sorted.
     virtual std::optional<std::vector<Entry>> subFolders(const std::string& folder) = 0;
