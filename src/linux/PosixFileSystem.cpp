@@ -321,7 +321,7 @@ bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::str
     return volume && kernelMatchesIgnoringCase(*volume, name);
 }
 
-std::optional<std::string> PosixFileSystem::lookup(const std::string& rawPath) {
+std::optional<std::string> PosixFileSystem::findEntry(const std::string& rawPath) {
     const std::string path = stripTrailingSeparators(rawPath);
     if (path.empty()) {
         return std::nullopt;
@@ -383,7 +383,7 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     if (name.empty() || name == "." || name == "..") {
         return std::nullopt;
     }
-    const auto parent = lookup(parentOf(path));
+    const auto parent = findEntry(parentOf(path));
     if (!parent) {
         return std::nullopt;
     }
@@ -416,20 +416,20 @@ bool statFound(bool driveRoot, const std::string& path, struct stat& st) {
 } // namespace
 
 bool PosixFileSystem::fileExists(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     return found && statFound(isDriveRoot(*found), *found, st) && !S_ISDIR(st.st_mode);
 }
 
 bool PosixFileSystem::folderExists(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     return found && statFound(isDriveRoot(*found), *found, st) && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::vector<Entry>> PosixFileSystem::children(const std::string& folder,
                                                             bool folders) {
-    const auto found = lookup(folder);
+    const auto found = findEntry(folder);
     struct stat st {};
     if (!found || !statFound(isDriveRoot(*found), *found, st) || !S_ISDIR(st.st_mode)) {
         return std::nullopt;
@@ -476,7 +476,7 @@ std::string attributeTarget(bool driveRoot, const std::string& path) {
 } // namespace
 
 std::optional<std::uint32_t> PosixFileSystem::attributes(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     const bool root = found && isDriveRoot(*found);
     if (!found || !statFound(root, *found, st)) {
@@ -489,7 +489,7 @@ std::optional<std::uint32_t> PosixFileSystem::attributes(const std::string& path
 }
 
 bool PosixFileSystem::setAttributes(const std::string& path, std::uint32_t value) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     const bool root = found && isDriveRoot(*found);
     if (!found || !statFound(root, *found, st) || S_ISLNK(st.st_mode)) {
@@ -499,7 +499,7 @@ bool PosixFileSystem::setAttributes(const std::string& path, std::uint32_t value
 }
 
 bool PosixFileSystem::deleteFile(const std::string& path, bool force) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     if (!found || !statFound(isDriveRoot(*found), *found, st) || S_ISDIR(st.st_mode)) {
         return false;
@@ -582,7 +582,7 @@ bool replaceable(const std::string& path) {
 
 bool PosixFileSystem::copyFile(const std::string& source, const std::string& destination,
                                bool overwrite) {
-    const auto from = lookup(source);
+    const auto from = findEntry(source);
     struct stat st {};
     if (!from || !lstatOf(*from, st) || !S_ISREG(st.st_mode)) {
         return false;
@@ -624,7 +624,7 @@ bool PosixFileSystem::mkDir(const std::string& path) {
 }
 
 std::optional<std::uint64_t> PosixFileSystem::fileLen(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     if (!found || !lstatOf(*found, st) || S_ISDIR(st.st_mode)) {
         return std::nullopt;
@@ -633,7 +633,7 @@ std::optional<std::uint64_t> PosixFileSystem::fileLen(const std::string& path) {
 }
 
 std::unique_ptr<LineReader> PosixFileSystem::openText(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     if (!found || !lstatOf(*found, st) || !S_ISREG(st.st_mode)) {
         return nullptr;
@@ -642,7 +642,7 @@ std::unique_ptr<LineReader> PosixFileSystem::openText(const std::string& path) {
 }
 
 std::unique_ptr<ByteReader> PosixFileSystem::openRead(const std::string& path) {
-    const auto found = lookup(path);
+    const auto found = findEntry(path);
     struct stat st {};
     if (!found || !lstatOf(*found, st) || !S_ISREG(st.st_mode)) {
         return nullptr;
@@ -667,12 +667,12 @@ bool onFolder(const std::string& folder, bool driveRoot,
 } // namespace
 
 bool PosixFileSystem::denyEveryone(const std::string& folder) {
-    const auto found = lookup(folder);
+    const auto found = findEntry(folder);
     return found && onFolder(*found, isDriveRoot(*found), posix::writeDenyEveryone);
 }
 
 bool PosixFileSystem::deniesEveryone(const std::string& folder) {
-    const auto found = lookup(folder);
+    const auto found = findEntry(folder);
     return found && onFolder(*found, isDriveRoot(*found), posix::readsDenyEveryone);
 }
 
@@ -739,7 +739,7 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
     if (target.empty() || target.find('\0') != std::string::npos) {
         return std::nullopt;
     }
-    const auto root = lookup(driveRoot);
+    const auto root = findEntry(driveRoot);
     const auto realRoot = root ? posix::realPath(*root) : std::nullopt;
     struct stat rootStat {};
     if (!realRoot || ::stat(realRoot->c_str(), &rootStat) != 0 || !S_ISDIR(rootStat.st_mode)) {
@@ -763,7 +763,7 @@ std::optional<std::string> PosixFileSystem::resolveOnDrive(const std::string& dr
         }
     }
     // Joined to the root as declared, so that the removable drive's rules apply on the way.
-    const auto found = lookup(relative[0] == '/' ? relative : join(*root, relative));
+    const auto found = findEntry(relative[0] == '/' ? relative : join(*root, relative));
     if (!found) {
         return std::nullopt;
     }

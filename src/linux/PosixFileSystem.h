@@ -62,7 +62,7 @@ public:
     // The path of an existing entry, matched the way Windows matches names: the exact
     // name first, else the entry of its folder equal to it ignoring letter case (the
     // first in byte order when several are).
-    std::optional<std::string> lookup(const std::string& path);
+    std::optional<std::string> findEntry(const std::string& path);
 
 private:
     // Where a new entry would go: the parent looked up, and the existing entry of that

@@ -74,7 +74,7 @@ TEST_F(NameLookup, FindsEntriesAsWindowsWould) {
         {"Photos.EXE/inner.txt", nullptr},
     };
     for (const auto& c : cases) {
-        const auto found = fs.lookup(stick / c.asked);
+        const auto found = fs.findEntry(stick / c.asked);
         if (c.found == nullptr) {
             EXPECT_EQ(found, std::nullopt) << c.asked;
         } else {
@@ -161,9 +161,9 @@ TEST(KernelCaseMatching, ExactMissOnFatIsFinalForAsciiNames) {
     };
     PosixFileSystem fs("removable=" + stick.path(), source);
 
-    EXPECT_EQ(fs.lookup(stick / "Photos.EXE"), stick / "Photos.EXE");
-    EXPECT_EQ(fs.lookup(stick / "photos.exe"), std::nullopt);
-    EXPECT_EQ(fs.lookup(stick / "äbc.TXT"), stick / "ÄBC.txt");
+    EXPECT_EQ(fs.findEntry(stick / "Photos.EXE"), stick / "Photos.EXE");
+    EXPECT_EQ(fs.findEntry(stick / "photos.exe"), std::nullopt);
+    EXPECT_EQ(fs.findEntry(stick / "äbc.TXT"), stick / "ÄBC.txt");
     EXPECT_EQ(asked, (std::vector<std::string>{stick.path(), stick.path()}));
     // A new file goes under its own name, the kernel having found no other.
     EXPECT_TRUE(fs.writeTextLines(stick / "README.TXT", {"new"}));
