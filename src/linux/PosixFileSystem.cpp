@@ -237,13 +237,31 @@ std::vector<Drive> PosixFileSystem::drives() {
         return parseDeclaredDrives(*m_declared);
     }
     std::vector<Drive> result;
-    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
-        for (posix::MountedDrive& mounted : posix::drivesFromMountInfo(*text, m_source.roots)) {
-            result.push_back(std::move(mounted.drive));
-        }
+    if (const Table* t = table()) {
+        result = t->drives;
     }
     knowRoots(result);
     return result;
+}
+
+const PosixFileSystem::Table* PosixFileSystem::table() {
+    auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt;
+    if (!text) {
+        m_table.reset();
+        return nullptr;
+    }
+    if (m_table && m_table->text == *text) {
+        return &*m_table;
+    }
+    Table t;
+    t.records = posix::parseMountInfo(*text);
+    for (posix::MountedDrive& mounted :
+         posix::drivesFromMountInfo(*text, m_source.roots, &m_diskFacts)) {
+        t.drives.push_back(std::move(mounted.drive));
+    }
+    t.text = std::move(*text);
+    m_table = std::move(t);
+    return &*m_table;
 }
 
 namespace {
@@ -263,8 +281,8 @@ bool PosixFileSystem::isReady(const Drive& drive) {
         return rootReadable(drive.path);
     }
     // The drive may be an old copy: it must still be in the table, on the same device.
-    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
-        const auto records = posix::parseMountInfo(*text);
+    if (const Table* t = table()) {
+        const auto& records = t->records;
         const bool inTable =
             std::any_of(records.begin(), records.end(), [&](const posix::MountRecord& r) {
                 return r.mountPoint == drive.path && r.dev == mounted->mount.dev;
