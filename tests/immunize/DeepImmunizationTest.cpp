@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 namespace tw::test {
 namespace {
@@ -60,14 +61,17 @@ TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
     h.host.onStart = [&](const std::string& path) {
         started[path] = readFile(path);
         if (path == t + native("/convert.bat")) {
-            // The conversion dismounts the drive; it comes back as NTFS 11 s later.
-            h.faulty.readyOverride = [](const Drive&) { return false; };
-            after(h, 11s, [&h] {
-                h.faulty.readyOverride = nullptr;
+            // The conversion dismounts the drive; it comes back as NTFS 11 s later. The run's
+            // pin on it is dead from then on.
+            h.faulty.pullOut(d);
+            after(h, 11s, [&h, d] {
+                h.faulty.putBack(d);
                 h.faulty.fileSystemNameOverride = "NTFS";
             });
         }
     };
+    // A wait that asked the dead pin would never end.
+    after(h, 600s, [] { throw std::runtime_error("the drive that came back was never seen"); });
     // In the middle of the wait the window answers: the about window opens, a second
     // immunization is not started.
     after(h, 12s, [&h] {

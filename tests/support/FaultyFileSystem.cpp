@@ -107,6 +107,10 @@ bool FaultyFileSystem::setAttributes(const std::string& path, std::uint32_t valu
 }
 
 bool FaultyFileSystem::deleteFile(const std::string& path, bool force) {
+    if (!refused("deleteFile", path) && m_hooks->deleteWithoutEffect &&
+        m_hooks->deleteWithoutEffect(path)) {
+        return true;
+    }
     return !refused("deleteFile", path) && m_real.deleteFile(path, force);
 }
 

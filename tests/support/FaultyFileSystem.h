@@ -33,6 +33,8 @@ public:
     std::function<bool(const Drive&)> readyOverride;
     // Replaces what a folder's access list reads back as (a stand-in for a tool that sets it).
     std::function<bool(const std::string& folder)> deniesOverride;
+    // Deletes that are accepted and do nothing (a file open elsewhere, held by the system).
+    std::function<bool(const std::string& path)> deleteWithoutEffect;
 
     void pullOut(const std::string& root);
     void putBack(const std::string& root);
