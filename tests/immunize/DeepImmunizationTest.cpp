@@ -173,6 +173,37 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
     }
 }
 
+// The stick leaves as the guard folder is made, after the wait: nothing is locked, and the run
+// says the protection failed, never that it succeeded.
+TEST(DeepImmunization, ADriveThatLeavesAfterTheWaitEndsInFailure) {
+    for (const bool protectiveFolderThere : {true, false}) {
+        SCOPED_TRACE(protectiveFolderThere ? "reinforcement" : "fresh");
+        Harness h;
+        caclsWorksOnNtfs(h);
+        const std::string d = h.stick.path();
+        h.faulty.fileSystemNameOverride = "NTFS";
+        if (protectiveFolderThere) {
+            makeDir(d + native("/autorun.inf"));
+        }
+        h.faulty.refuse = [&h, d](const std::string& op, const std::string& path) {
+            const bool leaves = op == "mkDir" && path.find(guardName) != std::string::npos;
+            if (leaves) {
+                h.faulty.pullOut(d);
+            }
+            return leaves;
+        };
+
+        EXPECT_EQ(click(h, Ctl::Label3),
+                  cat({opening(d), driveFound,
+                       protectiveFolderThere ? reinforcing(d, "wait 4s") : building(d),
+                       protectiveFolderThere
+                           ? failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！")
+                           : failed("操作结束！但免疫未成功建立！", "免疫操作失败！"),
+                       monitorResumes}));
+        EXPECT_FALSE(exists(d + native("/autorun.inf/") + guardName));
+    }
+}
+
 TEST(DeepImmunization, ImmunizedDriveIsLockedAgainAndItsAttributesStay) {
     Harness h;
     caclsWorksOnNtfs(h);
