@@ -171,6 +171,19 @@ bool NtfsImageFixture::pullOutStick() {
     return done;
 }
 
+std::optional<std::string> NtfsImageFixture::cannotPullOut() {
+    const pid_t pid = ntfs3gServing(dir / "ntfs.img", mountPoint);
+    if (pid == 0) {
+        return "the ntfs-3g process of the image cannot be found in /proc";
+    }
+    const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (process < 0) {
+        return "this kernel has no process descriptors (pidfd_open)";
+    }
+    ::close(process);
+    return std::nullopt;
+}
+
 bool NtfsImageFixture::putBackStick() {
     if (run({findTool("fusermount"), "-u", "-z", mountPoint}) != 0 &&
         run({findTool("umount"), "-l", mountPoint}) != 0) {

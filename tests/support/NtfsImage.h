@@ -26,6 +26,9 @@ protected:
     // Pulls the stick out as the device going away leaves it: the file-system process ends,
     // its mount stays behind, and every call on it fails. True once the process has ended.
     bool pullOutStick();
+    // Why the stick cannot be pulled out here (no process found, no process descriptors), or
+    // nothing.
+    std::optional<std::string> cannotPullOut();
     // Puts it back at the same place: the dead mount detached, the image mounted again.
     bool putBackStick();
 
