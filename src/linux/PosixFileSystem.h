@@ -62,7 +62,10 @@ public:
     // The path of an existing entry, matched the way Windows matches names: the exact
     // name first, else the entry of its folder equal to it ignoring letter case (the
     // first in byte order when several are).
-    std::optional<std::string> findEntry(const std::string& path);
+    // miss, where given, tells why nothing was found: absent only when the folder that
+    // would hold the name was read and lacks it; unknown when something could not be read.
+    std::optional<std::string> findEntry(const std::string& path, Presence* miss = nullptr);
+    Presence lookup(const std::string& path) override;
 
 private:
     // Where a new entry would go: the parent looked up, and the existing entry of that
