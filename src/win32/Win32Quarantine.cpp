@@ -331,7 +331,6 @@ std::optional<std::string> finalPath(const std::string& folder) {
     return win32::narrow(path);
 }
 
-
 bool isPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(":\\/") == std::string::npos;
@@ -407,8 +406,7 @@ std::unique_ptr<FileWriter> Win32QuarantinePlatform::createOutside(const std::st
     return std::make_unique<Win32Writer>(std::move(file), std::move(*way));
 }
 
-PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder,
-                                                 const std::string& name,
+PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder, const std::string& name,
                                                  const std::string& text) {
     if (!isPlainName(name) || text.empty() || text.find('\0') != std::string::npos) {
         return PlaceOutcome::failed;
@@ -426,7 +424,7 @@ PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder,
         0) {
         const DWORD error = ::GetLastError();
         return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PlaceOutcome::exists
-                                                                            : PlaceOutcome::failed;
+                                                                           : PlaceOutcome::failed;
     }
     return PlaceOutcome::placed;
 }
