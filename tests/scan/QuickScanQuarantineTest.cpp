@@ -74,6 +74,7 @@ TEST(QuickScanQuarantine, DeletedFilesComeBackByteIdenticalWithTheirAttributeWor
     }
     const Outcome listed = command(later, {"--quarantine"});
     EXPECT_EQ(listed.status, 0);
+    EXPECT_TRUE(listed.out.starts_with("已用 200.1 KB / 1.0 GB\n")) << listed.out;
     for (const auto& f : files) {
         EXPECT_TRUE(contains(listed.out, std::string(f.reason) + "\t" + (h.stick / f.name)))
             << f.name << "\n"
@@ -90,7 +91,8 @@ TEST(QuickScanQuarantine, DeletedFilesComeBackByteIdenticalWithTheirAttributeWor
         EXPECT_EQ(readFile(h.stick / f.name), f.content) << f.name;
         EXPECT_EQ(getAttr(h.stick / f.name), keptOnFile(f.attributes)) << f.name;
     }
-    EXPECT_EQ(command(later, {"--quarantine"}).out, "隔离区是空的。(The quarantine is empty.)\n");
+    EXPECT_EQ(command(later, {"--quarantine"}).out,
+              "已用 0 字节 / 1.0 GB\n隔离区是空的。(The quarantine is empty.)\n");
 }
 
 // A quarantine that cannot take the file (here: larger than its bound) leaves it on the stick,
