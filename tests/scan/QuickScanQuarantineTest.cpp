@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace tw::test {
@@ -106,6 +107,37 @@ TEST(QuickScanQuarantine, AFullQuarantineKeepsTheOriginal) {
                    phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
     EXPECT_TRUE(exists(h.stick / "Photos.exe"));
     EXPECT_TRUE(namesIn(h.store.path()).empty()); // nothing half-written
+}
+
+// Two files removed in one scan into a store with room for one: the first one's copy is never
+// evicted to make room for the second, which stays on the stick with its failure text.
+TEST(QuickScanQuarantine, OneScanNeverEvictsWhatItRemovedEarlier) {
+    ScanHarness h;
+    TempDir store("small-quarantine");
+    RealQuarantine small(store.path(), *h.real, 10);
+    h.quarantineInUse = &small;
+    for (const std::string name : {"Photos", "Music"}) {
+        makeDir(h.stick / name);
+        writeFile(h.stick / (name + ".exe"), "MZ" + name.substr(0, 4));
+    }
+    h.view.answer({mb::no}); // phase 3 asks about the one that stayed
+    const Lines lines = h.quickScan();
+    const auto count = [&](const std::string& part) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return contains(line, part); });
+    };
+    EXPECT_EQ(count(".exe处理成功！"), 1);
+    EXPECT_EQ(count(".exe处理失败！"), 1);
+
+    const auto items = small.list().value();
+    ASSERT_EQ(items.size(), 1u);
+    const std::string removed = items[0].originalPath;
+    const bool photos = removed == h.stick / "Photos.exe";
+    const std::string stayed = h.stick / (photos ? "Music.exe" : "Photos.exe");
+    EXPECT_FALSE(exists(removed));
+    EXPECT_TRUE(exists(stayed));
+    EXPECT_EQ(command(small, {"--restore", items[0].id}).status, 0);
+    EXPECT_EQ(readFile(removed), photos ? "MZPhot" : "MZMusi");
 }
 
 } // namespace
