@@ -773,6 +773,10 @@ RestoreResult QuarantineStore::restore(const std::string& id,
         return result;
     } else {
         result.path = item.originalPath;
+        if (item.driveRoot.empty()) {
+            result.outcome = RestoreOutcome::otherDrive; // no drive to check it against
+            return result;
+        }
         if (!liesBelowRoot(item)) {
             result.outcome = RestoreOutcome::failed;
             return result;
