@@ -515,12 +515,18 @@ std::optional<std::vector<QuarantineItem>> QuarantineStore::load(StoreFolder& fo
                 auto item = line->complete && !line->tooLong
                                 ? manifest::decodeLine(line->text, version)
                                 : std::nullopt;
-                if (!item || !named.insert(item->id).second) {
+                if (!item) {
                     damaged = true;
                     continue;
                 }
+                // Only ids with a copy are kept in mind, so that memory follows the copies
+                // really there, not the length of the manifest.
                 if (!copies.contains(item->id)) {
                     changed = true; // a record without its copy has nothing to restore
+                    continue;
+                }
+                if (!named.insert(item->id).second) {
+                    damaged = true;
                     continue;
                 }
                 items.push_back(std::move(*item));
