@@ -467,6 +467,7 @@ std::optional<std::vector<QuarantineItem>> QuarantineStore::load(StoreFolder& fo
         return std::nullopt;
     }
     std::unordered_map<std::string, const StoredEntry*> copies;
+    copies.reserve(entries->size());
     bool hasManifest = false;
     for (const StoredEntry& entry : *entries) {
         const std::string_view name = entry.name;
@@ -486,7 +487,9 @@ std::optional<std::vector<QuarantineItem>> QuarantineStore::load(StoreFolder& fo
     }
 
     std::vector<QuarantineItem> items;
+    items.reserve(copies.size());
     std::unordered_set<std::string> named;
+    named.reserve(copies.size());
     bool damaged = false;
     bool changed = false;
     if (hasManifest) {
