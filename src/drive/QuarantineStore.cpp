@@ -569,8 +569,14 @@ std::optional<std::vector<QuarantineItem>> QuarantineStore::load(StoreFolder& fo
     }
 
     if (damaged) {
+        // Never over one set aside before, even within the same second.
         const std::string aside = "manifest.damaged-" + std::to_string(m_now());
-        (void)folder.rename(manifestName, aside, false);
+        for (int n = 0; n < 100; ++n) {
+            if (folder.rename(manifestName, n == 0 ? aside : aside + "-" + std::to_string(n),
+                              false)) {
+                break;
+            }
+        }
     }
     if (changed) {
         (void)save(folder, items);

@@ -245,6 +245,12 @@ TEST_F(QuarantineStore, HostileManifestFieldsNeverLeadOffTheStick) {
         EXPECT_TRUE(namesIn(stick.path()).empty());
         ASSERT_TRUE(q.purge(id));
     }
+    // Each damaged manifest is kept aside, none over another.
+    const auto names = namesIn(folder);
+    EXPECT_EQ(
+        std::count_if(names.begin(), names.end(),
+                      [](const std::string& n) { return n.starts_with("manifest.damaged-"); }),
+        3);
 }
 
 // Restoring to the original place needs the drive it came from, mounted where it was: a stick
