@@ -66,6 +66,9 @@ int listItems(Quarantine& quarantine, std::ostream& out, std::ostream& err) {
         err << "无法读取隔离区。(The quarantine cannot be read.)\n";
         return 1;
     }
+    if (quarantine.bound() > 0) {
+        out << quarantineUsageText(*items, quarantine.bound()) << '\n';
+    }
     if (items->empty()) {
         out << "隔离区是空的。(The quarantine is empty.)\n";
         return 0;
@@ -73,9 +76,9 @@ int listItems(Quarantine& quarantine, std::ostream& out, std::ostream& err) {
     out << "隔离区中有 " << items->size() << " 个文件。(" << items->size()
         << (items->size() == 1 ? " item" : " items") << " in the quarantine.)\n"
         << "编号 (ID)\t时间 (time)\t大小 (size)\t原因 (reason)\t原位置 (original path)\n";
-    for (const QuarantineItem& item : *items) {
-        out << item.id << '\t' << localTimeText(item.time) << '\t' << sizeText(item.size) << '\t'
-            << condemnedText(item.condemnedBy) << '\t' << originalPathText(item) << '\n';
+    for (const QuarantineRow& row : quarantineRows(*items)) {
+        const auto& [time, path, reason, size] = row.cells;
+        out << row.id << '\t' << time << '\t' << size << '\t' << reason << '\t' << path << '\n';
     }
     return 0;
 }

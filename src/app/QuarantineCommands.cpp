@@ -48,6 +48,19 @@ QuarantineReport restoreItem(Quarantine& quarantine, const std::string& id,
         r = report(false, "编号为 " + id + " 的文件原位置未知，请指定恢复到的文件夹。",
                    "The original place of " + id + " is unknown: name a folder to restore into.");
         break;
+    case RestoreOutcome::otherDrive:
+        r = report(false,
+                   "无法恢复到 " + path + "：原来的磁盘未连接或已更换。请指定恢复到的文件夹。",
+                   "Cannot restore to " + path +
+                       ": the drive it came from is not mounted there now. Name a folder to "
+                       "restore into.");
+        break;
+    case RestoreOutcome::notRecreatable:
+        r = report(false, "编号为 " + id + " 的项目是管道或设备文件，不含数据，无法恢复。",
+                   "Item " + id +
+                       " was a FIFO or device file: it held no data and cannot be "
+                       "made again.");
+        break;
     case RestoreOutcome::damaged:
         r = report(false, "隔离区中的副本已损坏，未恢复。",
                    "The stored copy is damaged; nothing was restored.");
@@ -87,7 +100,40 @@ QuarantineReport purgeAllItems(Quarantine& quarantine) {
 }
 
 std::string originalPathText(const QuarantineItem& item) {
-    return item.originalPath.empty() ? "（原位置未知）" : item.originalPath;
+    const std::string path = item.originalPath.empty() ? "（原位置未知）" : item.originalPath;
+    switch (item.kind) {
+    case ItemKind::link:
+        return path + "（符号链接）";
+    case ItemKind::special:
+        return path + "（管道或设备文件，仅有记录）";
+    case ItemKind::file:
+        break;
+    }
+    return path;
+}
+
+std::vector<QuarantineRow> quarantineRows(const std::vector<QuarantineItem>& items) {
+    std::vector<QuarantineRow> rows;
+    rows.reserve(items.size());
+    for (const QuarantineItem& item : items) {
+        rows.push_back({item.id,
+                        {localTimeText(item.time), originalPathText(item),
+                         condemnedText(item.condemnedBy), sizeText(item.size)}});
+    }
+    return rows;
+}
+
+std::string quarantineUsageText(const std::vector<QuarantineItem>& items, std::uint64_t bound) {
+    std::uint64_t used = 0;
+    for (const QuarantineItem& item : items) {
+        used = used > UINT64_MAX - item.size ? UINT64_MAX : used + item.size;
+    }
+    return "已用 " + sizeText(used) + " / " + sizeText(bound);
+}
+
+bool asksForFolder(RestoreOutcome outcome) {
+    return outcome == RestoreOutcome::exists || outcome == RestoreOutcome::noFolder ||
+           outcome == RestoreOutcome::noOriginalPath || outcome == RestoreOutcome::otherDrive;
 }
 
 } // namespace tw

@@ -1,45 +1,54 @@
 #pragma once
 
-#include "ports/Quarantine.h"
+#include "drive/QuarantineStore.h"
+#include "ports/QuarantineFolder.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tw {
 
-// The quarantine in a folder of the user's: each copy a file "<id>.bin" of mode 0600 (no
-// execute bit, no original extension), and one manifest "manifest" that is always replaced
-// whole (a fresh file, flushed, renamed over the old one). A lock file keeps a second
-// program (the command line beside the window) from changing the store at the same time.
-//
-// A missing or damaged manifest loses no copy: a damaged one is kept beside the store as
-// "manifest.damaged-<time>", and copies it does not name come back as items of unknown
-// origin (restored into a folder the user gives).
-class PosixQuarantine final : public Quarantine {
+// The Linux part of the quarantine: a folder of mode 0700, copies of mode 0600 (no execute
+// bit), an flock on a lock file, and every file opened without following a link and without
+// blocking on a FIFO. A drive's identity is its file system's UUID (else its device) with
+// its root folder's inode, so that the folder below a mount point never passes for it.
+class PosixQuarantinePlatform final : public QuarantinePlatform {
 public:
-    static constexpr std::uint64_t defaultBound = std::uint64_t{1} << 30;
+    explicit PosixQuarantinePlatform(std::string folder) : m_folder(std::move(folder)) {}
+
+    std::unique_ptr<StoreFolder> openStore(bool create, bool& missing) override;
+    std::optional<std::string> volumeIdentity(const std::string& root) override;
+    std::optional<std::string> realFolder(const std::string& folder) override;
+    std::unique_ptr<FileWriter> createOutside(const std::string& folder, const std::string& name,
+                                              PlaceOutcome& outcome) override;
+    PlaceOutcome createLink(const std::string& folder, const std::string& name,
+                            const std::string& text) override;
+    [[nodiscard]] std::string separators() const override { return "/"; }
+
+private:
+    std::string m_folder;
+};
+
+// The quarantine in a folder of the user's.
+class PosixQuarantine final : public QuarantineStore {
+public:
+    static constexpr std::uint64_t defaultBound = QuarantineStore::defaultBound;
 
     // folder is created (mode 0700) at the first add; fs writes attribute words back.
-    PosixQuarantine(std::string folder, FileSystem& fs, std::uint64_t bound = defaultBound);
+    PosixQuarantine(const std::string& folder, FileSystem& fs, std::uint64_t bound = defaultBound)
+        : QuarantineStore(std::make_unique<PosixQuarantinePlatform>(folder), fs, bound),
+          m_folder(folder) {}
 
     // $XDG_DATA_HOME/tarnwick/quarantine, else ~/.local/share/tarnwick/quarantine; nothing
     // when there is no home folder to tell.
     static std::optional<std::string> defaultFolder();
 
-    std::optional<std::string> add(const QuarantineFacts& facts, ByteReader& content) override;
-    std::optional<std::vector<QuarantineItem>> list() override;
-    RestoreResult restore(const std::string& id, const std::optional<std::string>& folder) override;
-    bool purge(const std::string& id) override;
-    std::optional<std::size_t> purgeAll() override;
-
     [[nodiscard]] const std::string& folder() const { return m_folder; }
 
 private:
     std::string m_folder;
-    FileSystem& m_fs;
-    std::uint64_t m_bound;
 };
 
 } // namespace tw

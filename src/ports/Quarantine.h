@@ -36,10 +36,16 @@ struct QuarantineFacts {
     std::string condemnedBy;      // a condemned:: key
 };
 
+// What was removed. A link, FIFO or device file holds no data: only its record is kept (a
+// link with its text), and only a link can be made again.
+enum class ItemKind { file, link, special };
+
 struct QuarantineItem : QuarantineFacts {
     std::string id;
     std::int64_t time = 0; // when it came in, seconds since 1970-01-01 UTC
     std::string sha256;    // of the content, 64 hexadecimal digits
+    ItemKind kind = ItemKind::file;
+    std::string volume; // the identity of the drive it came from; empty when unknown
 };
 
 enum class RestoreOutcome {
@@ -49,6 +55,8 @@ enum class RestoreOutcome {
     noFolder,       // the folder to put it into is missing or cannot be entered
     noOriginalPath, // a copy without its record: a folder must be given
     damaged,        // the stored copy no longer matches its fingerprint
+    otherDrive,     // the drive it came from is not mounted there now: a folder must be given
+    notRecreatable, // a FIFO or device file: nothing to put back
     failed,
 };
 
@@ -65,15 +73,27 @@ public:
     virtual ~Quarantine() = default;
 
     // Copies content, which must hold facts.size bytes, into the store, flushes it to the
-    // disk and records it; oldest items make room when the store's bound needs it. Returns
-    // the new item's id, or nothing when no whole copy could be made (larger than the
-    // bound, disk full, a read failed): then nothing of it is left in the store.
+    // disk and records it. Room is made only by items older than 30 days, never by one this
+    // program added. Returns the new item's id, or nothing when no whole copy could be made
+    // (no room, disk full, a read failed): then nothing of it is left in the store.
     virtual std::optional<std::string> add(const QuarantineFacts& facts, ByteReader& content) = 0;
+    // Records a link (with its text) or a FIFO or device file, which hold no data; the id,
+    // or nothing when the record could not be made.
+    virtual std::optional<std::string> addRecord(const QuarantineFacts& facts, ItemKind kind,
+                                                 const std::string& linkText) {
+        (void)facts;
+        (void)kind;
+        (void)linkText;
+        return std::nullopt;
+    }
+    // How many bytes the store may hold; 0 when it does not tell.
+    [[nodiscard]] virtual std::uint64_t bound() const { return 0; }
     // Every item, oldest first; nothing when the store cannot be read.
     virtual std::optional<std::vector<QuarantineItem>> list() = 0;
-    // Puts an item back, byte for byte and with its attribute word: at its original path, or
-    // into folder under its original name; never over an existing entry, never through a
-    // link. A restored item leaves the quarantine.
+    // Puts an item back, byte for byte and with its attribute word: at its original path
+    // when the drive it came from is mounted there, or into folder under its original name;
+    // never over an existing entry, never through a link. A restored item leaves the
+    // quarantine.
     virtual RestoreResult restore(const std::string& id,
                                   const std::optional<std::string>& folder) = 0;
     // Deletes an item for good.
@@ -82,23 +102,8 @@ public:
     virtual std::optional<std::size_t> purgeAll() = 0;
 };
 
-// The manifest's text: a header line, then one line per item, oldest first, its fields
-// separated by tabs and escaped, so that any name survives.
-std::string encodeManifest(const std::vector<QuarantineItem>& items);
-
-struct DecodedManifest {
-    std::vector<QuarantineItem> items;
-    bool damaged = false; // a line or the header could not be read
-};
-DecodedManifest decodeManifest(std::string_view text);
-
 // Ids are letters, digits and '-': safe as a file name and on a command line.
 bool isQuarantineId(std::string_view id);
-
-// The ids to evict, oldest first, so that incoming more bytes stay within bound; nothing
-// when even an empty store is too small.
-std::optional<std::vector<std::string>> evictionFor(const std::vector<QuarantineItem>& items,
-                                                    std::uint64_t incoming, std::uint64_t bound);
 
 // "2024-05-01 15:30:12" in local time.
 std::string localTimeText(std::int64_t time);

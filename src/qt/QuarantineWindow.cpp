@@ -56,12 +56,14 @@ public:
         setWindowTitle(QStringLiteral("隔离区"));
         resize(760, 380);
 
-        auto* intro = new QLabel(
-            QStringLiteral("Tarnwick 清除的文件都先保存在这里，可以恢复到原位置。"), this);
+        auto* intro = new QLabel(text(quarantineIntro), this);
         m_list = new QTreeWidget(this);
         m_list->setObjectName(QStringLiteral("items"));
-        m_list->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("原位置"),
-                                 QStringLiteral("原因"), QStringLiteral("大小")});
+        QStringList headings;
+        for (const char* heading : quarantineHeadings) {
+            headings << text(heading);
+        }
+        m_list->setHeaderLabels(headings);
         m_list->setRootIsDecorated(false);
         m_list->setSelectionMode(QAbstractItemView::SingleSelection);
         m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
@@ -74,10 +76,15 @@ public:
         auto* close = new QPushButton(QStringLiteral("关闭"), this);
         close->setObjectName(QStringLiteral("close"));
 
+        m_usage = new QLabel(this);
+        m_usage->setObjectName(QStringLiteral("usage"));
+
         auto* buttons = new QHBoxLayout;
         buttons->addWidget(m_restore);
         buttons->addWidget(m_purge);
         buttons->addStretch();
+        buttons->addWidget(m_usage);
+        buttons->addSpacing(12);
         buttons->addWidget(close);
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(intro);
@@ -95,13 +102,19 @@ public:
     void refresh() {
         m_list->clear();
         const auto items = m_quarantine.list();
-        for (const QuarantineItem& item : items.value_or(std::vector<QuarantineItem>{})) {
-            auto* row = new QTreeWidgetItem(
-                m_list, {text(localTimeText(item.time)), text(originalPathText(item)),
-                         text(condemnedText(item.condemnedBy)), text(sizeText(item.size))});
-            row->setData(0, Qt::UserRole, text(item.id));
-            row->setToolTip(1, text(originalPathText(item)));
+        const std::vector<QuarantineItem> shown = items.value_or(std::vector<QuarantineItem>{});
+        for (const QuarantineRow& row : quarantineRows(shown)) {
+            QStringList cells;
+            for (const std::string& cell : row.cells) {
+                cells << text(cell);
+            }
+            auto* entry = new QTreeWidgetItem(m_list, cells);
+            entry->setData(0, Qt::UserRole, text(row.id));
+            entry->setToolTip(1, cells[1]);
         }
+        m_usage->setText(items && m_quarantine.bound() > 0
+                             ? text(quarantineUsageText(shown, m_quarantine.bound()))
+                             : QString());
         for (int column = 0; column < 4; ++column) {
             if (column != 1) {
                 m_list->resizeColumnToContents(column);
@@ -134,9 +147,7 @@ private:
             return;
         }
         QuarantineReport report = restoreItem(m_quarantine, *id, std::nullopt);
-        const bool elsewhere = report.outcome == RestoreOutcome::exists ||
-                               report.outcome == RestoreOutcome::noFolder ||
-                               report.outcome == RestoreOutcome::noOriginalPath;
+        const bool elsewhere = asksForFolder(report.outcome);
         if (elsewhere && ask(this, text(report.zh) + QStringLiteral("\n是否恢复到其他文件夹？"))) {
             const QString folder =
                 QFileDialog::getExistingDirectory(this, QStringLiteral("选择恢复到的文件夹"));
@@ -168,6 +179,7 @@ private:
     QTreeWidget* m_list = nullptr;
     QPushButton* m_restore = nullptr;
     QPushButton* m_purge = nullptr;
+    QLabel* m_usage = nullptr;
 };
 
 } // namespace

@@ -36,7 +36,8 @@ inline constexpr int vbundosystem = 2005;
 inline constexpr int quarantineItems = 3001;
 inline constexpr int quarantineRestore = 3002;
 inline constexpr int quarantinePurge = 3003;
-inline constexpr int quarantineClose = 2; // IDCANCEL
+inline constexpr int quarantineUsage = 3004; // how full the store is
+inline constexpr int quarantineClose = 2;    // IDCANCEL
 
 // Timers of each window.
 inline constexpr unsigned Timer1 = 1;

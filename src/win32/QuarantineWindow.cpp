@@ -61,6 +61,27 @@ std::optional<std::string> pickFolder(HWND owner) {
     return narrow(path);
 }
 
+// The top-left corner that centres a window of this size on owner (on the screen without
+// one), kept on the owner's monitor's work area.
+POINT centredOn(HWND owner, int frameWidth, int frameHeight) {
+    RECT over{};
+    if (owner == nullptr || !GetWindowRect(owner, &over)) {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    RECT work = over;
+    if (GetMonitorInfoW(MonitorFromRect(&over, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        work = monitor.rcWork;
+    }
+    const auto place = [](LONG low, LONG high, LONG lowLimit, LONG highLimit, int size) {
+        const LONG centred = low + (high - low - size) / 2;
+        return static_cast<int>(std::max(lowLimit, std::min(centred, highLimit - size)));
+    };
+    return {place(over.left, over.right, work.left, work.right, frameWidth),
+            place(over.top, over.bottom, work.top, work.bottom, frameHeight)};
+}
+
 class QuarantineWindow {
 public:
     QuarantineWindow(HINSTANCE instance, HWND owner, Quarantine& quarantine)
@@ -85,9 +106,11 @@ public:
         const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
                             WS_MINIMIZEBOX | WS_CLIPCHILDREN;
         AdjustWindowRectEx(&frame, style, FALSE, 0);
-        CreateWindowExW(0, ids::quarantineClass, L"隔离区", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                        frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
-                        instance, this);
+        const int frameWidth = frame.right - frame.left;
+        const int frameHeight = frame.bottom - frame.top;
+        const POINT at = centredOn(owner, frameWidth, frameHeight);
+        CreateWindowExW(0, ids::quarantineClass, L"隔离区", style, at.x, at.y, frameWidth,
+                        frameHeight, owner, nullptr, instance, this);
     }
 
     QuarantineWindow(const QuarantineWindow&) = delete;
@@ -110,12 +133,14 @@ public:
     void refresh() {
         ListView_DeleteAllItems(m_list);
         const auto items = m_quarantine.list();
-        m_items = items.value_or(std::vector<QuarantineItem>{});
+        const auto rows = quarantineRows(items.value_or(std::vector<QuarantineItem>{}));
+        m_ids.clear();
         int row = 0;
-        for (const QuarantineItem& item : m_items) {
-            const std::wstring cells[] = {
-                widen(localTimeText(item.time)), widen(originalPathText(item)),
-                widen(condemnedText(item.condemnedBy)), widen(sizeText(item.size))};
+        for (const QuarantineRow& shown : rows) {
+            m_ids.push_back(shown.id);
+            std::wstring cells[4];
+            std::transform(shown.cells.begin(), shown.cells.end(), cells,
+                           [](const std::string& cell) { return widen(cell); });
             LVITEMW entry{};
             entry.mask = LVIF_TEXT | LVIF_PARAM;
             entry.iItem = row;
@@ -131,6 +156,10 @@ public:
         for (int column : {0, 2, 3}) {
             ListView_SetColumnWidth(m_list, column, LVSCW_AUTOSIZE_USEHEADER);
         }
+        SetWindowTextW(m_usage,
+                       items && m_quarantine.bound() > 0
+                           ? widen(quarantineUsageText(*items, m_quarantine.bound())).c_str()
+                           : L"");
         layout();
         enableButtons();
         if (!items) {
@@ -229,17 +258,17 @@ private:
     }
 
     void build() {
-        m_intro = add(L"STATIC", L"Tarnwick 清除的文件都先保存在这里，可以恢复到原位置。",
-                      SS_LEFTNOWORDWRAP | SS_NOPREFIX, -1);
+        m_intro =
+            add(L"STATIC", widen(quarantineIntro).c_str(), SS_LEFTNOWORDWRAP | SS_NOPREFIX, -1);
         m_list = add(WC_LISTVIEWW, L"",
                      WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                      ids::quarantineItems);
         ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-        const wchar_t* headings[] = {L"时间", L"原位置", L"原因", L"大小"};
         for (int column = 0; column < 4; ++column) {
+            std::wstring heading = widen(quarantineHeadings[static_cast<std::size_t>(column)]);
             LVCOLUMNW c{};
             c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-            c.pszText = const_cast<wchar_t*>(headings[column]);
+            c.pszText = heading.data();
             c.cx = 100;
             c.iSubItem = column;
             ListView_InsertColumn(m_list, column, &c);
@@ -247,6 +276,7 @@ private:
         m_restore = add(L"BUTTON", L"恢复(&R)", WS_TABSTOP | BS_PUSHBUTTON, ids::quarantineRestore);
         m_purge = add(L"BUTTON", L"删除(&D)", WS_TABSTOP | BS_PUSHBUTTON, ids::quarantinePurge);
         m_close = add(L"BUTTON", L"关闭", WS_TABSTOP | BS_PUSHBUTTON, ids::quarantineClose);
+        m_usage = add(L"STATIC", L"", SS_RIGHT | SS_NOPREFIX, ids::quarantineUsage);
         refresh();
     }
 
@@ -267,6 +297,12 @@ private:
         MoveWindow(m_purge, margin + buttonWidth + 8, buttonsTop, buttonWidth, buttonHeight, TRUE);
         MoveWindow(m_close, client.right - margin - buttonWidth, buttonsTop, buttonWidth,
                    buttonHeight, TRUE);
+        const int usageLeft = margin + 2 * (buttonWidth + 8);
+        const int usageHeight = lineHeight(m_usage, m_font);
+        MoveWindow(
+            m_usage, usageLeft, buttonsTop + (buttonHeight - usageHeight) / 2,
+            std::max(0, static_cast<int>(client.right) - margin - buttonWidth - 8 - usageLeft),
+            usageHeight, TRUE);
         RECT inside{};
         GetClientRect(m_list, &inside);
         int others = 0;
@@ -278,10 +314,10 @@ private:
 
     [[nodiscard]] std::optional<std::string> selectedId() const {
         const int row = ListView_GetNextItem(m_list, -1, LVNI_SELECTED);
-        if (row < 0 || static_cast<std::size_t>(row) >= m_items.size()) {
+        if (row < 0 || static_cast<std::size_t>(row) >= m_ids.size()) {
             return std::nullopt;
         }
-        return m_items[static_cast<std::size_t>(row)].id;
+        return m_ids[static_cast<std::size_t>(row)];
     }
 
     void enableButtons() {
@@ -296,9 +332,7 @@ private:
             return;
         }
         QuarantineReport report = restoreItem(m_quarantine, *id, std::nullopt);
-        const bool elsewhere = report.outcome == RestoreOutcome::exists ||
-                               report.outcome == RestoreOutcome::noFolder ||
-                               report.outcome == RestoreOutcome::noOriginalPath;
+        const bool elsewhere = asksForFolder(report.outcome);
         if (elsewhere) {
             if (!ask(m_hwnd, report.zh + "\n是否恢复到其他文件夹？") || m_destroyed) {
                 return;
@@ -338,8 +372,9 @@ private:
     HWND m_restore = nullptr;
     HWND m_purge = nullptr;
     HWND m_close = nullptr;
-    std::vector<QuarantineItem> m_items; // in the list's order
-    int m_depth = 0;                     // handlers of this window running
+    HWND m_usage = nullptr;
+    std::vector<std::string> m_ids; // in the list's order
+    int m_depth = 0;                // handlers of this window running
     bool m_destroyed = false;
 };
 

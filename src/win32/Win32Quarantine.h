@@ -1,45 +1,47 @@
 #pragma once
 
-#include "ports/Quarantine.h"
+#include "drive/QuarantineStore.h"
+#include "ports/QuarantineFolder.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tw {
 
-// The quarantine in a folder of the user's: each copy a file "<id>.bin" (no original
-// extension, so a click never starts it), and one manifest "manifest" that is always
-// replaced whole (a fresh file, flushed, moved over the old one). A lock file opened without
-// sharing keeps a second program (the command line beside the window) from changing the
-// store at the same time.
-//
-// A missing or damaged manifest loses no copy: a damaged one is kept beside the store as
-// "manifest.damaged-<time>", and copies it does not name come back as items of unknown
-// origin (restored into a folder the user gives).
-class Win32Quarantine final : public Quarantine {
+// The Windows part of the quarantine: a folder held open so that it cannot be renamed
+// meanwhile, a lock file opened without sharing, files opened with
+// FILE_FLAG_OPEN_REPARSE_POINT and only regular files read. A drive's identity is its
+// volume serial number with its root folder's file index.
+class Win32QuarantinePlatform final : public QuarantinePlatform {
 public:
-    static constexpr std::uint64_t defaultBound = std::uint64_t{1} << 30;
+    explicit Win32QuarantinePlatform(std::string folder);
 
-    // folder (UTF-8) is created at the first add; fs writes attribute words back.
-    Win32Quarantine(std::string folder, FileSystem& fs, std::uint64_t bound = defaultBound);
-
-    // %LOCALAPPDATA%\Tarnwick\Quarantine; nothing when the folder cannot be told.
-    static std::optional<std::string> defaultFolder();
-
-    std::optional<std::string> add(const QuarantineFacts& facts, ByteReader& content) override;
-    std::optional<std::vector<QuarantineItem>> list() override;
-    RestoreResult restore(const std::string& id, const std::optional<std::string>& folder) override;
-    bool purge(const std::string& id) override;
-    std::optional<std::size_t> purgeAll() override;
-
-    [[nodiscard]] const std::string& folder() const { return m_folder; }
+    std::unique_ptr<StoreFolder> openStore(bool create, bool& missing) override;
+    std::optional<std::string> volumeIdentity(const std::string& root) override;
+    std::optional<std::string> realFolder(const std::string& folder) override;
+    std::unique_ptr<FileWriter> createOutside(const std::string& folder, const std::string& name,
+                                              PlaceOutcome& outcome) override;
+    PlaceOutcome createLink(const std::string& folder, const std::string& name,
+                            const std::string& text) override;
+    [[nodiscard]] std::string separators() const override { return "\\/"; }
 
 private:
     std::string m_folder;
-    FileSystem& m_fs;
-    std::uint64_t m_bound;
+};
+
+// The quarantine in a folder of the user's.
+class Win32Quarantine final : public QuarantineStore {
+public:
+    static constexpr std::uint64_t defaultBound = QuarantineStore::defaultBound;
+
+    // folder (UTF-8) is created at the first add; fs writes attribute words back.
+    Win32Quarantine(const std::string& folder, FileSystem& fs, std::uint64_t bound = defaultBound)
+        : QuarantineStore(std::make_unique<Win32QuarantinePlatform>(folder), fs, bound) {}
+
+    // %LOCALAPPDATA%\Tarnwick\Quarantine; nothing when the folder cannot be told.
+    static std::optional<std::string> defaultFolder();
 };
 
 } // namespace tw

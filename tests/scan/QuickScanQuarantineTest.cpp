@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace tw::test {
@@ -74,6 +75,7 @@ TEST(QuickScanQuarantine, DeletedFilesComeBackByteIdenticalWithTheirAttributeWor
     }
     const Outcome listed = command(later, {"--quarantine"});
     EXPECT_EQ(listed.status, 0);
+    EXPECT_TRUE(listed.out.starts_with("已用 200.1 KB / 1.0 GB\n")) << listed.out;
     for (const auto& f : files) {
         EXPECT_TRUE(contains(listed.out, std::string(f.reason) + "\t" + (h.stick / f.name)))
             << f.name << "\n"
@@ -90,7 +92,8 @@ TEST(QuickScanQuarantine, DeletedFilesComeBackByteIdenticalWithTheirAttributeWor
         EXPECT_EQ(readFile(h.stick / f.name), f.content) << f.name;
         EXPECT_EQ(getAttr(h.stick / f.name), keptOnFile(f.attributes)) << f.name;
     }
-    EXPECT_EQ(command(later, {"--quarantine"}).out, "隔离区是空的。(The quarantine is empty.)\n");
+    EXPECT_EQ(command(later, {"--quarantine"}).out,
+              "已用 0 字节 / 1.0 GB\n隔离区是空的。(The quarantine is empty.)\n");
 }
 
 // A quarantine that cannot take the file (here: larger than its bound) leaves it on the stick,
@@ -104,6 +107,37 @@ TEST(QuickScanQuarantine, AFullQuarantineKeepsTheOriginal) {
                    phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
     EXPECT_TRUE(exists(h.stick / "Photos.exe"));
     EXPECT_TRUE(namesIn(h.store.path()).empty()); // nothing half-written
+}
+
+// Two files removed in one scan into a store with room for one: the first one's copy is never
+// evicted to make room for the second, which stays on the stick with its failure text.
+TEST(QuickScanQuarantine, OneScanNeverEvictsWhatItRemovedEarlier) {
+    ScanHarness h;
+    TempDir store("small-quarantine");
+    RealQuarantine small(store.path(), *h.real, 10);
+    h.quarantineInUse = &small;
+    for (const std::string name : {"Photos", "Music"}) {
+        makeDir(h.stick / name);
+        writeFile(h.stick / (name + ".exe"), "MZ" + name.substr(0, 4));
+    }
+    h.view.answer({mb::no}); // phase 3 asks about the one that stayed
+    const Lines lines = h.quickScan();
+    const auto count = [&](const std::string& part) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& line) { return contains(line, part); });
+    };
+    EXPECT_EQ(count(".exe处理成功！"), 1);
+    EXPECT_EQ(count(".exe处理失败！"), 1);
+
+    const auto items = small.list().value();
+    ASSERT_EQ(items.size(), 1u);
+    const std::string removed = items[0].originalPath;
+    const bool photos = removed == h.stick / "Photos.exe";
+    const std::string stayed = h.stick / (photos ? "Music.exe" : "Photos.exe");
+    EXPECT_FALSE(exists(removed));
+    EXPECT_TRUE(exists(stayed));
+    EXPECT_EQ(command(small, {"--restore", items[0].id}).status, 0);
+    EXPECT_EQ(readFile(removed), photos ? "MZPhot" : "MZMusi");
 }
 
 } // namespace

@@ -73,9 +73,24 @@ TEST(QuarantineWindow, ListsRestoresAndPurgesThroughTheStore) {
     }
     const HHOOK hook = SetWindowsHookExW(WH_CBT, &BoxAnswers::hook, nullptr, GetCurrentThreadId());
 
-    showQuarantineWindow(GetModuleHandleW(nullptr), nullptr, quarantine);
+    // It opens centred on the main window, not at the screen's corner.
+    const HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                       200, 150, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    showQuarantineWindow(GetModuleHandleW(nullptr), owner, quarantine);
     const HWND window = FindWindowW(ids::quarantineClass, nullptr);
     ASSERT_NE(window, nullptr);
+    RECT outer{};
+    RECT inner{};
+    GetWindowRect(owner, &outer);
+    GetWindowRect(window, &inner);
+    EXPECT_NEAR((inner.left + inner.right) / 2, (outer.left + outer.right) / 2, 1);
+    EXPECT_NEAR((inner.top + inner.bottom) / 2, (outer.top + outer.bottom) / 2, 1);
+    const auto usage = [&] {
+        wchar_t text[128] = {};
+        GetWindowTextW(GetDlgItem(window, ids::quarantineUsage), text, 128);
+        return narrow(text);
+    };
+    EXPECT_EQ(usage(), "已用 6 字节 / 1.0 GB");
     const HWND list = GetDlgItem(window, ids::quarantineItems);
     const HWND restore = GetDlgItem(window, ids::quarantineRestore);
     ASSERT_EQ(ListView_GetItemCount(list), 2);
@@ -103,6 +118,7 @@ TEST(QuarantineWindow, ListsRestoresAndPurgesThroughTheStore) {
     EXPECT_EQ(ListView_GetItemCount(list), 0);
     EXPECT_EQ(quarantine.list()->size(), 0u);
     EXPECT_FALSE(test::exists(notes));
+    EXPECT_EQ(usage(), "已用 0 字节 / 1.0 GB");
 
     const std::string question = "确定要从隔离区永久删除所选文件吗？删除后将无法恢复。";
     EXPECT_EQ(BoxAnswers::seen,
@@ -110,6 +126,7 @@ TEST(QuarantineWindow, ListsRestoresAndPurgesThroughTheStore) {
     UnhookWindowsHookEx(hook);
     press(window, ids::quarantineClose);
     EXPECT_EQ(FindWindowW(ids::quarantineClass, nullptr), nullptr);
+    DestroyWindow(owner);
 }
 
 } // namespace
