@@ -169,7 +169,9 @@ public:
             segments.emplace_back(points.back(), points.front());
         }
         const double half = width * m_scale / 2;
-        const auto clampX = [this](double v) { return std::clamp(static_cast<int>(v), 0, m_width); };
+        const auto clampX = [this](double v) {
+            return std::clamp(static_cast<int>(v), 0, m_width);
+        };
         const auto clampY = [this](double v) {
             return std::clamp(static_cast<int>(v), 0, m_height);
         };
