@@ -5,11 +5,11 @@
 # start-up scan is over, and the CPU seconds per second while it then sits idle (goal: below
 # 0.001). Prints one line per program.
 #   bash scripts/measure-windows-startup.sh [tarnwick.exe ...]
-# Without arguments it measures build-win/tarnwick.exe (built first). RUNS (default 5) and
-# IDLE (seconds, default 30) change the effort.
+# Without arguments it measures build-win/tarnwick.exe (built first). RUNS (default 9) and
+# IDLE (seconds, default 30) change the effort; SMAPS=1 lists where the resident memory is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${RUNS:-5}
+runs=${RUNS:-9}
 idle=${IDLE:-30}
 settle=10 # the start-up scan of C: and Z: ends about eight seconds after the window shows
 
@@ -74,7 +74,8 @@ run() {
     sleep 0.1
   done
   local ready
-  ready=$(awk '/^ready/ { print $2 }' "$out")
+  ready=$(tr -d '\r' <"$out" | awk '/^ready/ { print $2 }')
+  tr -d '\r' <"$out" | awk '/^ready/ { print $4, $6 }' >>"$work/phases"
   if [ -n "$hold" ]; then
     sleep "$settle"
     local pid
@@ -87,7 +88,13 @@ run() {
     t1=$(date +%s.%N)
     local rss
     rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$pid/status")
-    awk -v r="$ready" -v n0="$n0" -v n1="$n1" -v t0="$t0" -v t1="$t1" -v rss="$rss" \
+    if [ -n "${SMAPS:-}" ]; then
+      # Where the memory is: the largest mappings by resident size, in kB.
+      awk '/^[0-9a-f]+-[0-9a-f]+ / { name = $6 == "" ? "[anonymous]" : $6 }
+           /^Rss:/ { rss[name] += $2 } END { for (n in rss) print rss[n], n }' \
+        "/proc/$pid/smaps" | sort -rn | head -n 15 >&2
+    fi
+    LC_ALL=C awk -v r="$ready" -v n0="$n0" -v n1="$n1" -v t0="$t0" -v t1="$t1" -v rss="$rss" \
       'BEGIN { printf "%s %.5f %.1f\n", r, (n1 - n0) / 1e9 / (t1 - t0), rss / 1024 }'
   else
     sleep 0.5
@@ -100,6 +107,7 @@ run() {
 measure() {
   local exe=$1 title=$2 name=$3 times=() i
   run "$exe" "$title" "" >/dev/null # warm-up: Wine's first start of a program is slower
+  rm -f "$work/phases"
   for i in $(seq "$runs"); do
     times+=("$(run "$exe" "$title" "")")
   done
@@ -108,8 +116,13 @@ measure() {
   local median
   median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
   read -r _ cpu rss <<<"$held"
-  printf '%-40s exec->window %7.1f ms (median of %d: %s)  idle %.5f CPU-s/s  resident %5.1f MB\n' \
-    "$name" "$median" "$runs" "$(echo "${times[*]}" | tr ' ' ',')" "$cpu" "$rss"
+  local phases
+  local made shown
+  made=$(awk '{ print $1 }' "$work/phases" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  shown=$(awk '{ print $2 }' "$work/phases" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  phases="window made ${made} ms, shown ${shown} ms"
+  LC_ALL=C printf '%s\n  exec->window readable %.1f ms (median of %d: %s; %s)\n  idle %.5f CPU-s/s, resident %.1f MB\n' \
+    "$name" "$median" "$runs" "$(echo "${times[*]}" | tr ' ' ',')" "$phases" "$cpu" "$rss"
 }
 
 measure "$work/trivial/trivial.exe" Trivial "trivial Win32 program"

@@ -2,8 +2,10 @@
 // with its text readable and painted, the way a user (or a screen reader) first sees it.
 // Built and run under Wine by scripts/measure-windows-startup.sh.
 //   startup_probe <program.exe> <window title> <done file>
-// Prints "ready <ms>" when the window is ready; then waits for the done file to appear (the
-// script measures the process meanwhile), closes the window and waits for the program to end.
+// Prints "ready <ms> created <ms> shown <ms>" when the window is ready (created: the window
+// exists; shown: it is visible; ready: painted with its text readable); then waits for the
+// done file to appear (the script measures the process meanwhile), closes the window and
+// waits for the program to end.
 #include <windows.h>
 
 #include <cstdio>
@@ -43,6 +45,10 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: startup_probe <program.exe> <window title> <done file>\n", stderr);
         return 2;
     }
+    // This program's own connection to the window system first, so that its set-up is not
+    // counted as the other program's.
+    FindWindowW(nullptr, argv[2]);
+    GetDesktopWindow();
     std::wstring command = L"\"" + std::wstring(argv[1]) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -55,6 +61,8 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     HWND window = nullptr;
+    double created = -1;
+    double shown = -1;
     for (;;) {
         if (msSince(start) > 60000) {
             std::fputs("no window within a minute\n", stderr);
@@ -62,8 +70,14 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         window = FindWindowW(nullptr, argv[2]);
+        if (window != nullptr && created < 0) {
+            created = msSince(start);
+        }
         Found found;
         if (window != nullptr && IsWindowVisible(window)) {
+            if (shown < 0) {
+                shown = msSince(start);
+            }
             EnumChildWindows(window, &readChild, reinterpret_cast<LPARAM>(&found));
         }
         // Painted: nothing of the window is waiting to be drawn any more.
@@ -72,7 +86,7 @@ int wmain(int argc, wchar_t** argv) {
         }
         Sleep(1);
     }
-    std::printf("ready %.1f\n", msSince(start));
+    std::printf("ready %.1f created %.1f shown %.1f\n", msSince(start), created, shown);
     std::fflush(stdout);
     while (GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES) {
         Sleep(100);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
+#include <string>
 
 namespace tw::win32 {
 
@@ -330,7 +331,20 @@ void MainWindow::fitLabel5() {
 }
 
 void MainWindow::setCaption(Ctl control, const std::string& text) {
-    SetWindowTextW(label(control), widen(text).c_str());
+    // The monitor writes the same status every three seconds: an unchanged text is not
+    // drawn again, so that the idle window costs nothing.
+    const std::wstring wide = widen(text);
+    HWND hwnd = label(control);
+    const int length = GetWindowTextLengthW(hwnd);
+    if (length == static_cast<int>(wide.size())) {
+        std::wstring now(static_cast<std::size_t>(length) + 1, L'\0');
+        GetWindowTextW(hwnd, now.data(), length + 1);
+        now.resize(static_cast<std::size_t>(length));
+        if (now == wide) {
+            return;
+        }
+    }
+    SetWindowTextW(hwnd, wide.c_str());
     if (control == Ctl::Label5) {
         fitLabel5();
     }

@@ -27,8 +27,8 @@ void becomeDpiAware() {
     using SetContextFn = BOOL(WINAPI*)(HANDLE);
     const auto set = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
-    if (set != nullptr) {
-        set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))); // per monitor, version 2
+    if (set == nullptr || set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) == 0) {
+        SetProcessDPIAware(); // per monitor, version 2 unknown: the system's resolution
     }
 }
 
