@@ -516,6 +516,12 @@ LRESULT MainWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             }
             return 0;
         }
+        // The labels' own presses never send this (their proc keeps the press from the static
+        // control): it comes from automation, a click as a whole.
+        const std::optional<Ctl> control = actionLabel(id);
+        if (control && HIWORD(wParam) == STN_CLICKED) {
+            m_form->Label_Click(*control);
+        }
         return 0;
     }
     case WM_SYSCOLORCHANGE:

@@ -145,6 +145,8 @@ struct Expected {
     int clientHeight;
     LONG bold105; // 宋体 10.5 point
     LONG small9;  // 宋体 9 point
+    int aboutWidth;
+    int aboutHeight;
 };
 
 const Expected layouts[] = {
@@ -161,7 +163,9 @@ const Expected layouts[] = {
      597,
      397,
      -14,
-     -12},
+     -12,
+     383,
+     245},
     {144,
      {{ids::Label1, {78, 138, 91, 28}},
       {ids::Label2, {222, 138, 91, 28}},
@@ -175,7 +179,9 @@ const Expected layouts[] = {
      895,
      595,
      -21,
-     -18},
+     -18,
+     574,
+     367},
 };
 
 void checkLayout(const MainWindow& window, const Expected& e) {
@@ -255,10 +261,31 @@ TEST(Win32Layout, AtThisResolution) {
     Form1 form(Ports{fs, host, window, clock, quarantine}, state);
     window.attach(form);
     for (const Expected& e : layouts) {
-        if (e.dpi == static_cast<UINT>(std::atoi(wanted))) {
-            checkLayout(window, e);
-            return;
+        if (e.dpi != static_cast<UINT>(std::atoi(wanted))) {
+            continue;
         }
+        checkLayout(window, e);
+        // The about window at the same resolution, its marquee wide enough for its line.
+        form.about_Click();
+        HWND about = AboutWindow::current();
+        ASSERT_NE(about, nullptr);
+        RECT client{};
+        GetClientRect(about, &client);
+        EXPECT_EQ(client.right, e.aboutWidth);
+        EXPECT_EQ(client.bottom, e.aboutHeight);
+        HWND marquee = GetDlgItem(GetDlgItem(about, ids::Picture1), ids::Label5);
+        EXPECT_EQ(fontOf(marquee).height, e.small9);
+        const std::wstring line = widen(Form2::contactLine);
+        HDC dc = GetDC(marquee);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(marquee, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+        ReleaseDC(marquee, dc);
+        RECT width{};
+        GetClientRect(marquee, &width);
+        EXPECT_GE(width.right, size.cx);
+        DestroyWindow(about);
+        return;
     }
     FAIL() << "no layout for " << wanted;
 }
