@@ -40,6 +40,26 @@ UINT windowDpi(HWND window) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+namespace {
+using SetThreadContextFn = HANDLE(WINAPI*)(HANDLE);
+SetThreadContextFn setThreadDpiContext() {
+    static const auto set = user32Call<SetThreadContextFn>("SetThreadDpiAwarenessContext");
+    return set;
+}
+} // namespace
+
+UnscaledWindows::UnscaledWindows() {
+    if (const auto set = setThreadDpiContext()) {
+        m_previous = set(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1))); // unaware
+    }
+}
+
+UnscaledWindows::~UnscaledWindows() {
+    if (const auto set = setThreadDpiContext(); set != nullptr && m_previous != nullptr) {
+        set(m_previous);
+    }
+}
+
 int twipsToPixels(double twips, UINT dpi) {
     return static_cast<int>(std::floor(twips * dpi / 1440.0 + 1e-9));
 }

@@ -29,6 +29,20 @@ RECT storedRect(int left, int top, int width, int height, UINT dpi = 96);
 // The outer size of a window whose client area is width x height at a resolution.
 RECT windowRectForClient(int width, int height, DWORD style, bool menu, UINT dpi);
 
+// While it lives, the windows this thread creates are laid out for 96 dpi and Windows scales
+// them as a whole (Windows 10 1607 and later; elsewhere nothing changes): for a window that
+// does not scale itself, in a program that otherwise does.
+class UnscaledWindows {
+public:
+    UnscaledWindows();
+    ~UnscaledWindows();
+    UnscaledWindows(const UnscaledWindows&) = delete;
+    UnscaledWindows& operator=(const UnscaledWindows&) = delete;
+
+private:
+    HANDLE m_previous = nullptr;
+};
+
 // Draws a control without the visual style, so that it keeps the colours the program gives it.
 void classicLook(HWND control);
 

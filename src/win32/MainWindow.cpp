@@ -404,6 +404,8 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::showQuarantine(Quarantine& quarantine) {
+    // Its layout is in 96-dpi pixels: at a larger scale Windows enlarges it as a whole.
+    const UnscaledWindows unscaled;
     showQuarantineWindow(m_instance, m_hwnd, quarantine);
 }
 

@@ -342,6 +342,21 @@ TEST(Win32Layout, KeepsTheStoredTwipsAt96And144Dpi) {
     SetEnvironmentVariableW(L"TARNWICK_TEST_DPI", nullptr);
 }
 
+// Moved to a monitor of another scale, the window lays itself out anew for it, and back.
+TEST_F(Win32View, ALayoutForEachResolutionTheWindowIsMovedTo) {
+    for (const Expected& e : {layouts[1], layouts[0]}) {
+        RECT suggested{};
+        GetWindowRect(main(), &suggested);
+        SendMessageW(main(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(e.dpi, e.dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        checkLayout(window, e);
+        RECT now{};
+        GetWindowRect(main(), &now);
+        EXPECT_EQ(now.left, suggested.left);
+        EXPECT_EQ(now.top, suggested.top);
+    }
+}
+
 // The scenario of the Qt view test, through the messages Windows sends: hover, press and the
 // surface reset; a disabled label is still a control, so moving over it resets nothing.
 TEST_F(Win32View, HoverPressAndSurfaceResetAsTheLinuxWindowDoes) {
