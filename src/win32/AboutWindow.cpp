@@ -316,7 +316,8 @@ LRESULT AboutWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         }
         return 0;
     case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE) {
+        // Escape alone, as in the Linux window.
+        if (wParam == VK_ESCAPE && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
             m_form.Form_Escape();
             return 0;
         }

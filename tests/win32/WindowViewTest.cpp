@@ -74,10 +74,6 @@ protected:
         MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-    std::vector<int> geometry(int id) const {
-        const RECT r = place(child(id));
-        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-    }
     // The text colour a label is drawn with, by name.
     std::string colour(int id) const {
         HDC dc = CreateCompatibleDC(nullptr);
