@@ -33,6 +33,9 @@ public:
     void Form_Unload();
 
     static constexpr const char* supportUrl = maker::supportUrl;
+    // How both windows show the text of a disabled label: the platform's grey text, whatever
+    // colour the label holds.
+    static constexpr Color disabledForeColor = colors::grayText;
 
 private:
     Ports m_ports;

@@ -25,7 +25,12 @@ public:
     // The about window's own outer Width.
     [[nodiscard]] virtual float outerWidth() const = 0;
 
+    // How wide Label5's text is in the font the window actually shows it in, in twips.
+    [[nodiscard]] virtual float marqueeTextWidth() const = 0;
+
     virtual void setBackColor(AboutCtl control, Color color) = 0;
+    // Label5's width, in twips.
+    virtual void setMarqueeWidth(float width) = 0;
     // Label5's left edge, measured inside Picture1.
     virtual void setMarqueeLeft(float left) = 0;
     // Moves the window's outer top left corner.

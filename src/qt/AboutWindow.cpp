@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <cmath>
 #include <initializer_list>
 
@@ -62,7 +64,10 @@ public:
         m_timer1.setObjectName(QStringLiteral("Timer1"));
         m_timer1.setTimerType(Qt::PreciseTimer);
         m_timer1.setInterval(Form2::timer1IntervalMs);
-        QObject::connect(&m_timer1, &QTimer::timeout, [this] { m_form.Timer1_Timer(); });
+        QObject::connect(&m_timer1, &QTimer::timeout, [this] {
+            m_form.Timer1_Timer(std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch()));
+        });
         m_form.Form_Load();
         m_timer1.start();
     }
@@ -80,6 +85,13 @@ public:
         return static_cast<float>(frameGeometry().width() * twipsPerPixel);
     }
 
+    [[nodiscard]] float marqueeTextWidth() const override {
+        const QFontMetricsF metrics(m_label5->font());
+        return static_cast<float>(metrics.horizontalAdvance(m_label5->text()) * twipsPerPixel);
+    }
+    void setMarqueeWidth(float width) override {
+        m_label5->resize(static_cast<int>(std::ceil(width / twipsPerPixel)), m_label5->height());
+    }
     void setBackColor(AboutCtl control, Color color) override {
         QWidget* w = widgetFor(control);
         QPalette palette = w->palette();
@@ -111,10 +123,9 @@ protected:
             m_form.Form_Click();
         }
     }
-    // Escape closes the window the way a click on its surface does, for keyboard users.
     void keyPressEvent(QKeyEvent* event) override {
         if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-            m_form.Form_Click();
+            m_form.Form_Escape();
             return;
         }
         QWidget::keyPressEvent(event);

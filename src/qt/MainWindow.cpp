@@ -67,15 +67,15 @@ private:
     QPixmap m_picture;
 };
 
-// Sets a label's text colour. A disabled label keeps its colour, faded, so that it still
-// reads on the picture.
+// Sets a label's text colour. A disabled label shows the system's grey text instead, as the
+// Windows build does.
 void paintText(QLabel* label, Color value) {
     QPalette palette = label->palette();
-    QColor color = toQColor(value, QPalette());
+    const QColor color = toQColor(value, QPalette());
     palette.setColor(QPalette::Active, QPalette::WindowText, color);
     palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
-    color.setAlpha(110);
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, color);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText,
+                     toQColor(Form1::disabledForeColor, QPalette()));
     label->setPalette(palette);
 }
 

@@ -5,6 +5,7 @@
 #include "win32/Win32Text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <initializer_list>
@@ -13,16 +14,11 @@ namespace tw::win32 {
 
 namespace {
 
-constexpr int twipsPerPixel = 15;
 constexpr DWORD labelStyle =
     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
 
 AboutWindow* theWindow = nullptr;
 WNDPROC groupBoxProc = nullptr;
-
-int pixels(float twips) {
-    return static_cast<int>(std::lround(twips / twipsPerPixel));
-}
 
 std::size_t index(AboutCtl control) {
     return static_cast<std::size_t>(control);
@@ -64,18 +60,18 @@ HWND AboutWindow::current() {
 }
 
 AboutWindow::AboutWindow(HINSTANCE instance, HWND mainWindow)
-    : m_instance(instance), m_main(mainWindow), m_form(*this) {
+    : m_instance(instance), m_main(mainWindow), m_dpi(windowDpi(mainWindow)), m_form(*this) {
     registerClasses(instance, &AboutWindow::windowProc, &AboutWindow::pictureProc);
-    m_titleFont = storedFont(L"宋体", 12, true);
-    m_frameFont = storedFont(L"华文行楷", 12);
-    m_textFont = storedFont(L"宋体", 9);
-    m_marqueeFont = storedFont(L"楷体", 9, true);
+    m_titleFont = storedFont(L"宋体", 12, true, m_dpi);
+    m_frameFont = storedFont(L"华文行楷", 12, false, m_dpi);
+    m_textFont = storedFont(L"宋体", 9, false, m_dpi);
+    m_marqueeFont = storedFont(L"楷体", 9, true, m_dpi);
     m_backColors.fill(colors::systemColor(COLOR_BTNFACE));
 
-    // Client area 383 x 245; no frame: it is closed by a click on its surface.
+    // Client area 5745 x 3675 twips; no frame: it is closed by a click on its surface.
     CreateWindowExW(WS_EX_TOOLWINDOW, ids::form2Class, widen(Form2::frameCaption).c_str(),
-                    WS_POPUP | WS_CLIPCHILDREN, 0, 0, 5745 / twipsPerPixel, 3675 / twipsPerPixel,
-                    mainWindow, nullptr, instance, this);
+                    WS_POPUP | WS_CLIPCHILDREN, 0, 0, twipsToPixels(5745, m_dpi),
+                    twipsToPixels(3675, m_dpi), mainWindow, nullptr, instance, this);
     buildControls();
     m_form.Form_Load();
     setTimer1(true);
@@ -105,13 +101,17 @@ HWND AboutWindow::addLabel(HWND parent, int id, const char* text, RECT where, HF
     return hwnd;
 }
 
+int AboutWindow::pixels(float twips) const {
+    return static_cast<int>(std::lround(static_cast<double>(twips) * m_dpi / 1440.0));
+}
+
 void AboutWindow::buildControls() {
-    m_label1 =
-        addLabel(m_hwnd, ids::Label1, Form2::title, storedRect(240, 330, 3915, 345), m_titleFont);
+    m_label1 = addLabel(m_hwnd, ids::Label1, Form2::title, storedRect(240, 330, 3915, 345, m_dpi),
+                        m_titleFont);
     // The frame's lines lie in the window, offset by the frame's own position; created before
     // the frame so that they lie above it.
-    const auto inFrame = [](int left, int top, int width, int height) {
-        return storedRect(480 + left, 840 + top, width, height);
+    const auto inFrame = [this](int left, int top, int width, int height) {
+        return storedRect(480 + left, 840 + top, width, height, m_dpi);
     };
     m_label4 =
         addLabel(m_hwnd, ids::Label4, Form2::versionLine, inFrame(480, 480, 4200, 255), m_textFont);
@@ -121,25 +121,27 @@ void AboutWindow::buildControls() {
         addLabel(m_hwnd, ids::Label3, Form2::mailLine, inFrame(480, 1200, 4200, 255), m_textFont);
     m_label6 =
         addLabel(m_hwnd, ids::Label6, Form2::rightsLine, inFrame(480, 1560, 4200, 255), m_textFont);
-    const RECT frame = storedRect(480, 840, 4785, 2115);
+    const RECT frame = storedRect(480, 840, 4785, 2115, m_dpi);
     m_frame1 = CreateWindowExW(0, L"BUTTON", widen(Form2::frameCaption).c_str(),
                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, frame.left,
                                frame.top, frame.right - frame.left, frame.bottom - frame.top,
                                m_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::Frame1)),
                                m_instance, nullptr);
     SendMessageW(m_frame1, WM_SETFONT, reinterpret_cast<WPARAM>(m_frameFont), FALSE);
+    // A themed group box would draw its caption in the theme's colour, not system colour 0.
+    classicLook(m_frame1);
     // A group box paints only its line and caption: its inside gets the frame's colour here.
     SetWindowLongPtrW(m_frame1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     groupBoxProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         m_frame1, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AboutWindow::frameProc)));
 
-    const RECT strip = storedRect(810, 3240, 4095, 315);
+    const RECT strip = storedRect(810, 3240, 4095, 315, m_dpi);
     m_picture1 = CreateWindowExW(
         0, ids::picture1Class, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, strip.left, strip.top,
         strip.right - strip.left, strip.bottom - strip.top, m_hwnd,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::Picture1)), m_instance, nullptr);
     SetWindowLongPtrW(m_picture1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    const RECT marquee = storedRect(210, 60, 2640, 285);
+    const RECT marquee = storedRect(210, 60, 2640, 285, m_dpi);
     m_label5Top = marquee.top;
     m_label5 = addLabel(m_picture1, ids::Label5, Form2::contactLine, marquee, m_marqueeFont);
 }
@@ -149,15 +151,30 @@ TwipsFrame AboutWindow::mainWindowFrame() const {
     if (m_main == nullptr || GetWindowRect(m_main, &outer) == 0) {
         return {};
     }
-    return {static_cast<float>(outer.left * twipsPerPixel),
-            static_cast<float>(outer.top * twipsPerPixel),
-            static_cast<float>((outer.right - outer.left) * twipsPerPixel)};
+    return {static_cast<float>(pixelsToTwips(outer.left, m_dpi)),
+            static_cast<float>(pixelsToTwips(outer.top, m_dpi)),
+            static_cast<float>(pixelsToTwips(outer.right - outer.left, m_dpi))};
 }
 
 float AboutWindow::outerWidth() const {
     RECT outer{};
     GetWindowRect(m_hwnd, &outer);
-    return static_cast<float>((outer.right - outer.left) * twipsPerPixel);
+    return static_cast<float>(pixelsToTwips(outer.right - outer.left, m_dpi));
+}
+
+float AboutWindow::marqueeTextWidth() const {
+    // Measured in the font the label really shows, which the font mapper may have replaced.
+    const std::wstring text = widen(Form2::contactLine);
+    return static_cast<float>(
+        pixelsToTwips(textWidth(m_label5, m_marqueeFont, text.c_str()), m_dpi));
+}
+
+void AboutWindow::setMarqueeWidth(float width) {
+    RECT now{};
+    GetClientRect(m_label5, &now);
+    SetWindowPos(m_label5, nullptr, 0, 0,
+                 static_cast<int>(std::ceil(static_cast<double>(width) * m_dpi / 1440.0)),
+                 now.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HBRUSH AboutWindow::brushFor(AboutCtl control) {
@@ -193,7 +210,7 @@ void AboutWindow::place(float left, float top) {
 void AboutWindow::setTimer1(bool enabled) {
     if (enabled) {
         // Asked for 5 ms; Windows raises anything below 10 ms to 10 ms and then ticks with
-        // its timer resolution, so the marquee's speed follows the platform's timer.
+        // its timer resolution: each tick runs the steps due (WM_TIMER below).
         SetTimer(m_hwnd, ids::Timer1, static_cast<UINT>(Form2::timer1IntervalMs), nullptr);
     } else {
         KillTimer(m_hwnd, ids::Timer1);
@@ -293,9 +310,18 @@ LRESULT AboutWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             colorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
     case WM_TIMER:
         if (wParam == ids::Timer1) {
-            m_form.Timer1_Timer();
+            // Windows ticks no faster than every 10 ms: the form runs the steps that are due.
+            m_form.Timer1_Timer(std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch()));
         }
         return 0;
+    case WM_KEYDOWN:
+        // Escape alone, as in the Linux window.
+        if (wParam == VK_ESCAPE && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
+            m_form.Form_Escape();
+            return 0;
+        }
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP: {
         // Presses over the labels, the frame or the strip reach the window too (a static

@@ -21,7 +21,9 @@ public:
 
     [[nodiscard]] TwipsFrame mainWindowFrame() const override;
     [[nodiscard]] float outerWidth() const override;
+    [[nodiscard]] float marqueeTextWidth() const override;
     void setBackColor(AboutCtl control, Color color) override;
+    void setMarqueeWidth(float width) override;
     void setMarqueeLeft(float left) override;
     void place(float left, float top) override;
     void setTimer1(bool enabled) override;
@@ -45,8 +47,11 @@ private:
     [[nodiscard]] AboutCtl controlOf(HWND hwnd) const;
     void fillBackground(HWND hwnd, HDC dc, AboutCtl control);
 
+    [[nodiscard]] int pixels(float twips) const;
+
     HINSTANCE m_instance;
     HWND m_main;
+    UINT m_dpi = 96;
     HWND m_hwnd = nullptr;
     Form2 m_form;
     bool m_pressed = false;

@@ -69,12 +69,15 @@ Paint radial(Point centre, double radius, std::vector<Stop> stops) {
     };
 }
 
-// Premultiplied floating-point pixels; source-over compositing.
+// Premultiplied floating-point pixels; source-over compositing. Shapes and paints are given
+// in the picture's own units; the canvas holds scale device pixels for each, so that a
+// larger screen resolution gets the same picture drawn sharp rather than stretched.
 class Canvas {
 public:
-    Canvas(int width, int height)
-        : m_width(width), m_height(height),
-          m_px(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
+    Canvas(int width, int height, double scale = 1.0)
+        : m_width(static_cast<int>(std::lround(width * scale))),
+          m_height(static_cast<int>(std::lround(height * scale))), m_scale(scale),
+          m_px(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height)) {}
 
     void blend(int x, int y, const Rgba& c, double coverage) {
         if (x < 0 || y < 0 || x >= m_width || y >= m_height || coverage <= 0) {
@@ -90,17 +93,24 @@ public:
     }
 
     void fillRect(double left, double top, double right, double bottom, const Paint& paint) {
+        left *= m_scale;
+        top *= m_scale;
+        right *= m_scale;
+        bottom *= m_scale;
         for (int y = std::max(0, static_cast<int>(top)); y < std::min<double>(m_height, bottom);
              ++y) {
             for (int x = std::max(0, static_cast<int>(left)); x < std::min<double>(m_width, right);
                  ++x) {
-                blend(x, y, paint(x + 0.5, y + 0.5), 1.0);
+                blend(x, y, at(paint, x, y), 1.0);
             }
         }
     }
 
     // Even-odd fill, anti-aliased by four sub-rows per pixel and exact spans along each.
-    void fillPolygon(const std::vector<Point>& poly, const Paint& paint, double opacity) {
+    void fillPolygon(std::vector<Point> poly, const Paint& paint, double opacity) {
+        for (Point& p : poly) {
+            p = {p.x * m_scale, p.y * m_scale};
+        }
         double top = m_height;
         double bottom = 0;
         for (const Point& p : poly) {
@@ -135,46 +145,71 @@ public:
             for (int x = 0; x < m_width; ++x) {
                 const double c = cover[static_cast<std::size_t>(x)];
                 if (c > 0) {
-                    blend(x, y, paint(x + 0.5, y + 0.5), std::min(1.0, c) * opacity);
+                    blend(x, y, at(paint, x, y), std::min(1.0, c) * opacity);
                 }
             }
         }
     }
 
     // A line of the given width along the points, round at its ends and joins, its edge
-    // anti-aliased by the distance of each pixel's centre.
+    // anti-aliased by the distance of each pixel's centre. Each segment visits only the
+    // pixels within its reach.
     void stroke(const std::vector<Point>& line, bool closed, double width, const Paint& paint,
                 double opacity) {
-        std::vector<std::pair<Point, Point>> segments;
-        for (std::size_t i = 0; i + 1 < line.size(); ++i) {
-            segments.emplace_back(line[i], line[i + 1]);
-        }
-        if (closed && line.size() > 2) {
-            segments.emplace_back(line.back(), line.front());
-        }
-        const double half = width / 2;
-        double left = m_width;
-        double right = 0;
-        double top = m_height;
-        double bottom = 0;
+        std::vector<Point> points;
+        points.reserve(line.size());
         for (const Point& p : line) {
-            left = std::min(left, p.x - half - 1);
-            right = std::max(right, p.x + half + 1);
-            top = std::min(top, p.y - half - 1);
-            bottom = std::max(bottom, p.y + half + 1);
+            points.push_back({p.x * m_scale, p.y * m_scale});
         }
-        for (int y = std::max(0, static_cast<int>(top)); y < std::min<double>(m_height, bottom);
-             ++y) {
-            for (int x = std::max(0, static_cast<int>(left)); x < std::min<double>(m_width, right);
-                 ++x) {
-                const Point c{x + 0.5, y + 0.5};
-                double d = 1e9;
-                for (const auto& [a, b] : segments) {
-                    d = std::min(d, distance(c, a, b));
+        std::vector<std::pair<Point, Point>> segments;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            segments.emplace_back(points[i], points[i + 1]);
+        }
+        if (closed && points.size() > 2) {
+            segments.emplace_back(points.back(), points.front());
+        }
+        const double half = width * m_scale / 2;
+        const auto clampX = [this](double v) {
+            return std::clamp(static_cast<int>(v), 0, m_width);
+        };
+        const auto clampY = [this](double v) {
+            return std::clamp(static_cast<int>(v), 0, m_height);
+        };
+        int left = m_width;
+        int right = 0;
+        int top = m_height;
+        int bottom = 0;
+        for (const Point& p : points) {
+            left = std::min(left, clampX(p.x - half - 1));
+            right = std::max(right, clampX(p.x + half + 2));
+            top = std::min(top, clampY(p.y - half - 1));
+            bottom = std::max(bottom, clampY(p.y + half + 2));
+        }
+        if (left >= right || top >= bottom) {
+            return;
+        }
+        const auto boxWidth = static_cast<std::size_t>(right - left);
+        std::vector<double> nearest(boxWidth * static_cast<std::size_t>(bottom - top), 1e9);
+        for (const auto& [a, b] : segments) {
+            const int x0 = clampX(std::min(a.x, b.x) - half - 1);
+            const int x1 = clampX(std::max(a.x, b.x) + half + 2);
+            const int y0 = clampY(std::min(a.y, b.y) - half - 1);
+            const int y1 = clampY(std::max(a.y, b.y) + half + 2);
+            for (int y = y0; y < y1; ++y) {
+                for (int x = x0; x < x1; ++x) {
+                    double& d = nearest[static_cast<std::size_t>(y - top) * boxWidth +
+                                        static_cast<std::size_t>(x - left)];
+                    d = std::min(d, distance({x + 0.5, y + 0.5}, a, b));
                 }
+            }
+        }
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
+                const double d = nearest[static_cast<std::size_t>(y - top) * boxWidth +
+                                         static_cast<std::size_t>(x - left)];
                 const double coverage = std::clamp(half - d + 0.5, 0.0, 1.0);
                 if (coverage > 0) {
-                    blend(x, y, paint(c.x, c.y), coverage * opacity);
+                    blend(x, y, at(paint, x, y), coverage * opacity);
                 }
             }
         }
@@ -194,6 +229,11 @@ public:
     }
 
 private:
+    // The paint at the centre of a device pixel, in the picture's own units.
+    [[nodiscard]] Rgba at(const Paint& paint, int x, int y) const {
+        return paint((x + 0.5) / m_scale, (y + 0.5) / m_scale);
+    }
+
     static double distance(Point p, Point a, Point b) {
         const double dx = b.x - a.x;
         const double dy = b.y - a.y;
@@ -205,6 +245,7 @@ private:
 
     int m_width;
     int m_height;
+    double m_scale;
     std::vector<std::array<double, 4>> m_px;
 };
 
@@ -284,8 +325,8 @@ const Rgba steelBlueLighter{126, 173, 238}; // steel blue 30 % lighter
 
 } // namespace
 
-Picture backgroundPicture() {
-    Canvas c(pictureWidth, pictureHeight);
+Picture backgroundPicture(double scale) {
+    Canvas c(pictureWidth, pictureHeight, scale);
     c.fillRect(0, 0, pictureWidth, pictureHeight,
                linear({0, 0}, {0, pictureHeight}, {{0, {222, 232, 244}}, {1, {248, 251, 254}}}));
 

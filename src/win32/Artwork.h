@@ -13,11 +13,12 @@ struct Picture {
     std::vector<std::uint32_t> pixels;
 };
 
-// The main window's background (600 x 400): a dark header for the action labels, the
-// program's shield, a light ground, the status strip. The same picture the Linux shell draws.
+// The main window's background (600 x 400 at 96 dpi): a dark header for the action labels,
+// the program's shield, a light ground, the status strip. The same picture the Linux shell
+// draws. At a higher resolution it is drawn anew at scale times the size, sharp.
 inline constexpr int pictureWidth = 600;
 inline constexpr int pictureHeight = 400;
-Picture backgroundPicture();
+Picture backgroundPicture(double scale = 1.0);
 
 // The program's shield with its tick on a transparent square of size x size pixels.
 Picture iconPicture(int size);

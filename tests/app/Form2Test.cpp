@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <iomanip>
 #include <sstream>
 #include <vector>
@@ -25,6 +26,8 @@ public:
 
     [[nodiscard]] TwipsFrame mainWindowFrame() const override { return main; }
     [[nodiscard]] float outerWidth() const override { return width; }
+    [[nodiscard]] float marqueeTextWidth() const override { return textWidth; }
+    void setMarqueeWidth(float w) override { m_t.add("width " + num(w)); }
     void setBackColor(AboutCtl control, Color color) override {
         static const char* const names[] = {"Form",   "Label1", "Label2",   "Label3", "Label4",
                                             "Label5", "Label6", "Picture1", "Frame1"};
@@ -43,6 +46,7 @@ public:
 
     TwipsFrame main{1500, 750, 9000};
     float width = 5745;
+    float textWidth = 2100;
     bool recordMarquee = true;
     std::vector<float> marquee;
 
@@ -57,6 +61,7 @@ TEST(Form2, LoadColoursEverythingSteelBlueStartsTheMarqueeOutOfSightAndPlacesThe
     form.Form_Load();
     EXPECT_EQ(t.lines(), (Lines{
                              "back Form steelblue",
+                             "width 2640",
                              "marquee 4905",
                              "back Label1 steelblue",
                              "back Label2 steelblue",
@@ -127,12 +132,79 @@ TEST(Form2, MarqueePassTakes1507TicksAndTurnsBeyondTheTurningPoint) {
     EXPECT_EQ(form.marqueeLeft(), 4900.0f);
 }
 
-TEST(Form2, ClickOnTheSurfaceStopsTheMarqueeThenUnloads) {
-    Transcript t;
-    FakeAboutView view(t);
-    Form2 form(view);
-    form.Form_Click();
-    EXPECT_EQ(t.lines(), (Lines{"Timer1 off", "unload"}));
+// The strip shows the whole contact line: a font that needs more than the stored width widens
+// the label, and the turning point moves out with it so that the text still leaves the strip.
+TEST(Form2, AWiderTextWidensTheMarqueeAndMovesItsTurningPoint) {
+    struct Case {
+        float textWidth;
+        const char* width;
+        std::size_t ticksPerPass;
+    };
+    const Case cases[] = {
+        {0, "width 2640", 1507},
+        {2640, "width 2640", 1507},
+        {3000.4f, "width 3001", 1601}, // turning point 810 - 1.3 * 3001 = -3091.3
+        {4000, "width 4000", 1861},    // -4390: the text ends 4905 + 4390 twips later
+    };
+    for (const Case& c : cases) {
+        Transcript t;
+        FakeAboutView view(t);
+        view.textWidth = c.textWidth;
+        view.recordMarquee = false;
+        Form2 form(view);
+        form.Form_Load();
+        EXPECT_EQ(t.lines().at(1), c.width);
+        std::size_t tick = 0;
+        do {
+            form.Timer1_Timer();
+            ++tick;
+        } while (form.marqueeLeft() != 4905.0f && tick < 5000);
+        EXPECT_EQ(tick, c.ticksPerPass) << c.textWidth;
+        // The last position before the turn has the whole text left of the strip's start.
+        EXPECT_LT(view.marquee.at(tick - 1), -c.textWidth * 0.99f) << c.textWidth;
+    }
+}
+
+// Each tick of a coarse platform timer runs the steps of every 5 ms that has passed, and
+// moves the label once.
+TEST(Form2, TicksAtAMonotonicTimeRunTheStepsDueAtTheStatedSpeed) {
+    using ms = std::chrono::milliseconds;
+    struct Case {
+        const char* name;
+        std::vector<int> at;          // tick times in ms
+        std::vector<float> positions; // the marquee's moves after load
+    };
+    const Case cases[] = {
+        {"timer as asked", {0, 5, 10, 15}, {4900, 4895, 4890, 4885}},
+        {"10 ms timer: two steps a tick", {0, 10, 20}, {4900, 4890, 4880}},
+        {"15.6 ms timer: remainders carried", {0, 16, 31, 47}, {4900, 4885, 4870, 4855}},
+        {"uneven ticks", {0, 7, 14}, {4900, 4895, 4890}},
+        {"a tick too early moves nothing", {0, 3, 5}, {4900, 4895}},
+        {"a stall catches up 20 steps at most", {0, 1000, 1005}, {4900, 4800, 4795}},
+        {"a clock that went back counts anew", {100, 50, 55}, {4900, 4895, 4890}},
+    };
+    for (const Case& c : cases) {
+        Transcript t;
+        FakeAboutView view(t);
+        view.recordMarquee = false;
+        Form2 form(view);
+        form.Form_Load();
+        for (int at : c.at) {
+            form.Timer1_Timer(ms(at));
+        }
+        const std::vector<float> moves(view.marquee.begin() + 1, view.marquee.end());
+        EXPECT_EQ(moves, c.positions) << c.name;
+    }
+}
+
+TEST(Form2, ClickOnTheSurfaceOrEscapeStopsTheMarqueeThenUnloads) {
+    for (const auto handler : {&Form2::Form_Click, &Form2::Form_Escape}) {
+        Transcript t;
+        FakeAboutView view(t);
+        Form2 form(view);
+        (form.*handler)();
+        EXPECT_EQ(t.lines(), (Lines{"Timer1 off", "unload"}));
+    }
 }
 
 } // namespace

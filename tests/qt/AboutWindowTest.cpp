@@ -1,6 +1,7 @@
 #include "qt/AboutWindow.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QEventLoop>
@@ -98,6 +99,10 @@ TEST_F(AboutWindowTest, OneSharedInstanceInSteelBluePlacedFromTheMainWindow) {
     // The marquee starts beyond the strip's right end (4905 twips inside a 273-pixel strip).
     EXPECT_EQ(child<QLabel>("Label5")->pos(), QPoint(327, 4));
     EXPECT_EQ(child<QWidget>("Picture1")->geometry(), QRect(54, 216, 273, 21));
+    // At least the stored 2640 twips, and wide enough for the whole line in the font shown.
+    const QLabel* label5 = child<QLabel>("Label5");
+    EXPECT_GE(label5->width(), 176);
+    EXPECT_LE(QFontMetricsF(label5->font()).horizontalAdvance(label5->text()), label5->width());
 
     showAboutWindow(&main);
     EXPECT_EQ(aboutWindow(), first);

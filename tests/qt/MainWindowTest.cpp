@@ -201,6 +201,9 @@ TEST_F(MainWindowTest, StoredColoursAndStatesFollowTheScheme) {
         EXPECT_TRUE(find(name)->isEnabled()) << name;
     }
     EXPECT_FALSE(find("Label6")->isEnabled());
+    // A disabled label shows the system's grey text, as the Windows build draws it.
+    EXPECT_EQ(find<QLabel>("Label6")->palette().color(QPalette::Disabled, QPalette::WindowText),
+              QColor(0x6d, 0x6d, 0x6e));
     EXPECT_TRUE(find("Label7")->isHidden());
     EXPECT_FALSE(find("Label5")->isHidden());
     EXPECT_FALSE(window->optionValue(0));
