@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct SystemSetting {
     std::string off;      // what system immunization sets it to
     bool required = true; // false: the machine's own, which needs rights the user may lack
 };
+
+// A record the companion writes is a few short lines; anything larger is not one of its.
+inline constexpr std::size_t maxUndoRecordSize = 4096;
 
 // The companion's undo record as found in its place, not yet judged.
 struct UndoRecordFile {

@@ -2,7 +2,6 @@
 
 #include "ports/Host.h"
 
-#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,9 +9,6 @@
 #include <vector>
 
 namespace tw {
-
-// A record the companion writes is a few short lines; anything larger is not one.
-inline constexpr std::size_t maxUndoRecordSize = 4096;
 
 // The values an undo record holds, by setting name. A record is lines "<name> <value>" (LF or
 // CR LF), each name one of these settings and at most once, each value letters, digits or
