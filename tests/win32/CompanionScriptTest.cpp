@@ -163,10 +163,10 @@ TEST(CompanionScript, SwitchesOffRecordsAndUndoPutsBackWhatWasThereUnderWine) {
     ASSERT_TRUE(::CopyFileW(win32::widen(*source).c_str(),
                             win32::widen(program / "systemset.dll").c_str(), FALSE));
     HostWithProgramFolder host(program.path());
-    win32::Win32FileSystem fs;
+    Win32FileSystem fs;
     ShortClock clock;
     Transcript transcript;
-    VirtualClock viewClock;
+    VirtualClock viewClock(transcript);
     FakeView view(transcript, viewClock);
     NullQuarantine quarantine;
     Ports ports{fs, host, view, clock, quarantine};
