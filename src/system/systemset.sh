@@ -19,12 +19,21 @@
 schema=org.gnome.desktop.media-handling
 outcome=failed
 # The data folder as Tarnwick finds it: XDG_DATA_HOME only when absolute, as the XDG
-# specification says, else ~/.local/share; nothing at all without an absolute home.
+# specification says, else ~/.local/share of HOME when absolute, else of the account's home.
+home=${HOME:-}
+case $home in
+/*) ;;
+*)
+    account=$(getent passwd "$(id -u 2>/dev/null)" 2>/dev/null)
+    home=${account#*:*:*:*:*:}
+    home=${home%%:*}
+    ;;
+esac
 case ${XDG_DATA_HOME:-} in
 /*) data=$XDG_DATA_HOME ;;
 *)
-    case ${HOME:-} in
-    /*) data=$HOME/.local/share ;;
+    case $home in
+    /*) data=$home/.local/share ;;
     *) data= ;;
     esac
     ;;
