@@ -45,6 +45,9 @@ public:
     [[nodiscard]] UndoRecordFile readUndoRecord() override { return record; }
     // What an honest companion script does to the settings.
     void switchSettingsOff() {
+        if (!settings) {
+            return; // they cannot be read: nothing to change either
+        }
         for (SystemSetting& setting : *settings) {
             setting.value = setting.off;
         }
