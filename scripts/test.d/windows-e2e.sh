@@ -3,7 +3,9 @@
 # prefix that reads the controls through WM_GETTEXT, clicks the action labels and answers the
 # boxes: start-up to the drive monitor showing the stick E: connected, a second copy, the about
 # window, a quick scan that removes a program posing as the folder Photos, the quarantine window
-# putting it back; then the command-line options.
+# putting it back, deep immunization (ending in its reinforcement-failure texts: Wine keeps no
+# access rule), system immunization and its undo checked in the registry; then the
+# command-line options.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/wine-e2e.sh
@@ -16,7 +18,7 @@ wine_e2e_setup "$work"
 mkdir "$work/stick/Photos"
 printf 'MZ\x90\x00\x03' >"$work/stick/Photos.exe"
 
-timeout 240 xvfb-run -a -s "-screen 0 1024x768x24" \
+timeout 420 xvfb-run -a -s "-screen 0 1024x768x24" \
   /usr/lib/wine/wine64 "$work/app/e2e_driver.exe" "$(wine_path "$work/app/tarnwick.exe")" E: \
   >"$work/log" 2>&1 || { cat "$work/log" >&2; echo "FAILED: Windows end-to-end run" >&2; exit 1; }
 grep -v '^wine: ' "$work/log" | sed 's/\r$//'

@@ -36,6 +36,27 @@ const OptionSpec* findOption(std::string_view name) {
     return nullptr;
 }
 
+// The window toolkit's own options and the value each takes, in its one-dash or two-dash
+// spelling or as name=value: they belong to the window and are left to it.
+constexpr std::array<std::string_view, 3> toolkitOptions = {"platform", "display", "style"};
+
+// How many arguments a toolkit option at this place takes (0: not one of them).
+std::size_t toolkitOptionLength(std::string_view argument) {
+    if (argument.starts_with("--")) {
+        argument.remove_prefix(2);
+    } else if (argument.starts_with("-")) {
+        argument.remove_prefix(1);
+    } else {
+        return 0;
+    }
+    const auto equals = argument.find('=');
+    const std::string_view name = argument.substr(0, equals);
+    if (std::find(toolkitOptions.begin(), toolkitOptions.end(), name) == toolkitOptions.end()) {
+        return 0;
+    }
+    return equals == std::string_view::npos ? 2 : 1;
+}
+
 Command usageError(std::string error) {
     Command command;
     command.kind = CommandKind::usageError;
@@ -94,7 +115,19 @@ std::span<const OptionSpec> commandLineOptions() {
     return options;
 }
 
-Command parseCommandLine(const std::vector<std::string>& arguments) {
+Command parseCommandLine(const std::vector<std::string>& given) {
+    std::vector<std::string> arguments;
+    for (std::size_t i = 0; i < given.size();) {
+        const std::size_t length = toolkitOptionLength(given[i]);
+        if (length == 0) {
+            arguments.push_back(given[i++]);
+            continue;
+        }
+        if (i + length > given.size()) {
+            return usageError("选项 " + given[i] + " 缺少参数 (" + given[i] + " needs a value)");
+        }
+        i += length;
+    }
     if (arguments.empty()) {
         return {};
     }

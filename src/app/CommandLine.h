@@ -42,7 +42,9 @@ struct OptionSpec {
 // Every option, in the order the help lists them.
 std::span<const OptionSpec> commandLineOptions();
 
-// Reads the arguments after the program's name: one option and its arguments, or none.
+// Reads the arguments after the program's name: one option and its arguments, or none. The
+// window toolkit's own options (-platform, -display, -style and their values) may stand
+// anywhere; they are passed over here and left to the toolkit.
 Command parseCommandLine(const std::vector<std::string>& arguments);
 
 // Work that other parts of the program bring to the command line.

@@ -1,6 +1,10 @@
 #include "linux/PosixHost.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 namespace tw {
@@ -26,6 +31,41 @@ bool isPrivateFolder(const std::string& path) {
            info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
 }
 
+// Creates the folder (one level) private to this user, or takes it as it is; true only
+// when it is then a private folder of ours.
+bool makePrivateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        return false;
+    }
+    return isPrivateFolder(path);
+}
+
+// The user's home folder: HOME when it is absolute, else the account's.
+std::optional<std::string> homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        return std::string(home);
+    }
+    if (const passwd* user = ::getpwuid(::geteuid());
+        user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/') {
+        return std::string(user->pw_dir);
+    }
+    return std::nullopt;
+}
+
+// An environment variable that names a folder counts only when it is absolute: a relative
+// one would point wherever the program happens to be started.
+std::optional<std::string> absoluteEnv(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] != '/') {
+        return std::nullopt;
+    }
+    std::string folder = value;
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder;
+}
+
 std::optional<sockaddr_un> socketAddress(const std::string& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -36,7 +76,153 @@ std::optional<sockaddr_un> socketAddress(const std::string& path) {
     return address;
 }
 
+// Runs a program with its output read into a string, given at most this many milliseconds
+// in all (then it is killed): a settings daemon that hangs must not hold the window for
+// long. Nothing unless it ran and exited with status 0.
+std::optional<std::string> outputOf(const std::vector<std::string>& arguments, int milliseconds) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t child = -1;
+    const int spawned = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), ::environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned != 0) {
+        ::close(out[0]);
+        return std::nullopt;
+    }
+    std::string text;
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    bool complete = false;
+    for (;;) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long spent =
+            (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1'000'000;
+        if (spent >= milliseconds || text.size() > 65536) {
+            break;
+        }
+        pollfd readable{out[0], POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(milliseconds - spent)) < 0 && errno != EINTR) {
+            break;
+        }
+        char buffer[512];
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n == 0) {
+            complete = true;
+            break;
+        }
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+    }
+    ::close(out[0]);
+    if (!complete) {
+        ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 } // namespace
+
+std::optional<std::string> userDataFolder() {
+    if (auto data = absoluteEnv("XDG_DATA_HOME")) {
+        return data;
+    }
+    const auto home = homeFolder();
+    return home ? std::optional(*home + "/.local/share") : std::nullopt;
+}
+
+std::optional<std::vector<SystemSetting>> PosixHost::systemSettings() {
+    // The keys and the values system immunization gives them, as the script sets them.
+    const struct {
+        const char* key;
+        const char* off;
+    } keys[] = {{"autorun-never", "true"}, {"automount-open", "false"}};
+    std::vector<SystemSetting> settings;
+    for (const auto& key : keys) {
+        auto value =
+            outputOf({"gsettings", "get", "org.gnome.desktop.media-handling", key.key}, 5000);
+        if (!value) {
+            return std::nullopt;
+        }
+        while (!value->empty() && (value->back() == '\n' || value->back() == ' ')) {
+            value->pop_back();
+        }
+        settings.push_back({key.key, *value, key.off, true});
+    }
+    return settings;
+}
+
+UndoRecordFile PosixHost::readUndoRecord() {
+    using State = UndoRecordFile::State;
+    const auto data = userDataFolder();
+    if (!data) {
+        return {};
+    }
+    const std::string path = *data + "/tarnwick/systemset.undo";
+    // Judged before it is opened (a pipe or a device is never opened), and again on the
+    // descriptor, never through a link; too large is refused by its size, unread.
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0) {
+        return {errno == ENOENT || errno == ENOTDIR ? State::absent : State::unreadable, {}};
+    }
+    if (!S_ISREG(named.st_mode) || named.st_size > static_cast<off_t>(maxUndoRecordSize)) {
+        return {State::refused, {}};
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {errno == ELOOP ? State::refused : State::unreadable, {}};
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_ino != named.st_ino ||
+        opened.st_size > static_cast<off_t>(maxUndoRecordSize)) {
+        ::close(fd);
+        return {State::refused, {}};
+    }
+    std::string text(maxUndoRecordSize + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return {};
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got > maxUndoRecordSize) {
+        return {State::refused, {}}; // it grew while being read
+    }
+    text.resize(got);
+    return {State::text, std::move(text)};
+}
 
 PosixHost::PosixHost() {
     char buffer[PATH_MAX];
@@ -61,16 +247,9 @@ PosixHost::~PosixHost() {
 }
 
 std::string PosixHost::tempFolder() const {
-    // Never the empty string: that would put the working files in the root.
-    const char* tmp = std::getenv("TMPDIR");
-    if (tmp != nullptr && *tmp != '\0') {
-        std::string folder = tmp;
-        while (folder.size() > 1 && folder.back() == '/') {
-            folder.pop_back();
-        }
-        return folder;
-    }
-    return "/tmp";
+    // Never empty and never relative: a relative TMPDIR ("-tmp") would reach the shell as
+    // an option and the files would land wherever the program was started.
+    return absoluteEnv("TMPDIR").value_or("/tmp");
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& arguments) {
@@ -133,10 +312,11 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
 }
 
 bool PosixHost::startScript(const std::string& path, const std::vector<std::string>& arguments) {
-    if (::access(path.c_str(), R_OK) != 0) {
+    if (path.empty() || path.front() != '/' || ::access(path.c_str(), R_OK) != 0) {
         return false;
     }
-    std::vector<std::string> all{path};
+    // After "--" the shell takes the next word as the script, whatever it starts with.
+    std::vector<std::string> all{"--", path};
     all.insert(all.end(), arguments.begin(), arguments.end());
     return startDetached("/bin/sh", all);
 }
@@ -152,27 +332,59 @@ void PosixHost::openUrl(const std::string& url) {
     (void)startDetached("xdg-open", {url});
 }
 
-std::string PosixHost::runtimeFolder() const {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    return (runtime != nullptr && *runtime != '\0') ? runtime : tempFolder();
+std::optional<std::string> PosixHost::runtimeFolder() const {
+    // XDG_RUNTIME_DIR only as the specification describes it: absolute, ours, private.
+    if (const auto runtime = absoluteEnv("XDG_RUNTIME_DIR"); runtime && isPrivateFolder(*runtime)) {
+        return runtime;
+    }
+    // Else a private folder in the user's own cache, never a shared one such as /tmp, where
+    // another user could create the lock first.
+    std::optional<std::string> cache = absoluteEnv("XDG_CACHE_HOME");
+    if (!cache) {
+        const auto home = homeFolder();
+        if (!home) {
+            return std::nullopt;
+        }
+        cache = *home + "/.cache";
+        if (::mkdir(cache->c_str(), 0700) != 0 && errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    const std::string folder = *cache + "/tarnwick-runtime";
+    if (!makePrivateFolder(folder)) {
+        return std::nullopt;
+    }
+    return folder;
 }
 
 bool PosixHost::previousInstance() {
-    const std::string lockPath =
-        runtimeFolder() + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
     if (m_lockFd < 0) {
-        m_lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        // In a shared temporary folder another user can create the file first and hold
-        // a lock on it: only our own regular file speaks for a copy of ours.
-        struct stat info {};
-        if (m_lockFd >= 0 && (::fstat(m_lockFd, &info) != 0 || !S_ISREG(info.st_mode) ||
-                              info.st_uid != ::getuid())) {
-            ::close(m_lockFd);
-            m_lockFd = -1;
+        const auto folder = runtimeFolder();
+        if (!folder) {
+            return false; // cannot tell; let this copy run
         }
-    }
-    if (m_lockFd < 0) {
-        return false; // cannot tell; let this copy run
+        const std::string lockPath = *folder + "/tarnwick-" + std::to_string(::getuid()) + ".lock";
+        constexpr int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+        // Only our own regular file speaks for a copy of ours. The folder is private, so
+        // anything else there (a link, a pipe, a folder) is replaced by one.
+        for (int attempt = 0; attempt < 2 && m_lockFd < 0; ++attempt) {
+            m_lockFd = ::open(lockPath.c_str(), attempt == 0 ? flags : flags | O_EXCL, 0600);
+            struct stat info {};
+            if (m_lockFd >= 0 && ::fstat(m_lockFd, &info) == 0 && S_ISREG(info.st_mode) &&
+                info.st_uid == ::getuid()) {
+                break;
+            }
+            if (m_lockFd >= 0) {
+                ::close(m_lockFd);
+                m_lockFd = -1;
+            }
+            if (::unlink(lockPath.c_str()) != 0) {
+                ::rmdir(lockPath.c_str());
+            }
+        }
+        if (m_lockFd < 0) {
+            return false; // cannot tell; let this copy run
+        }
     }
     // The lock is held until the process ends; the kernel drops it even after a crash.
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
@@ -183,10 +395,11 @@ bool PosixHost::previousInstance() {
 }
 
 void PosixHost::listenForActivation() {
-    if (m_listenFd >= 0) {
+    const auto runtime = runtimeFolder();
+    if (m_listenFd >= 0 || !runtime) {
         return;
     }
-    const std::string folder = runtimeFolder() + "/tarnwick-" + std::to_string(::getuid());
+    const std::string folder = *runtime + "/tarnwick-" + std::to_string(::getuid());
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
         return;
     }
@@ -225,7 +438,11 @@ bool PosixHost::takeActivation() {
 }
 
 void PosixHost::activatePreviousInstance() {
-    const std::string folder = runtimeFolder() + "/tarnwick-" + std::to_string(::getuid());
+    const auto runtime = runtimeFolder();
+    if (!runtime) {
+        return;
+    }
+    const std::string folder = *runtime + "/tarnwick-" + std::to_string(::getuid());
     const std::string path = folder + "/activate";
     struct stat info {};
     // Only our own socket in our own private folder: never through a link.

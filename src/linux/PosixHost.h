@@ -2,6 +2,7 @@
 
 #include "ports/Host.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ public:
     bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     [[nodiscard]] bool canStartBatchFiles() const override { return false; }
+    // GNOME's media-handling settings, read with gsettings as the companion script reads them.
+    [[nodiscard]] std::optional<std::vector<SystemSetting>> systemSettings() override;
+    // $XDG_DATA_HOME (only when absolute, else ~/.local/share)/tarnwick/systemset.undo, the
+    // place the companion script keeps it.
+    [[nodiscard]] UndoRecordFile readUndoRecord() override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
     void activatePreviousInstance() override;
@@ -34,7 +40,9 @@ public:
     bool takeActivation();
 
 private:
-    [[nodiscard]] std::string runtimeFolder() const;
+    // An absolute folder of this user's that nobody else can enter; nothing when there is
+    // none to be had.
+    [[nodiscard]] std::optional<std::string> runtimeFolder() const;
     void listenForActivation();
 
     std::string m_folder;
@@ -42,6 +50,10 @@ private:
     int m_lockFd = -1;
     int m_listenFd = -1;
 };
+
+// The user's data folder as the companion script finds it: $XDG_DATA_HOME when it is
+// absolute, else ~/.local/share; nothing without an absolute home folder.
+std::optional<std::string> userDataFolder();
 
 // Starts a program with these arguments detached from this process: its own session, no
 // terminal, output discarded, not waited for. False when it could not be started.

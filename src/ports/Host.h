@@ -1,9 +1,34 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tw {
+
+// One AutoPlay setting that the companion script changes, as the program reads it itself.
+struct SystemSetting {
+    std::string name;     // as the undo record names it
+    std::string value;    // as the undo record writes it; "-" when the value is not there
+    std::string off;      // what system immunization sets it to
+    bool required = true; // false: the machine's own, which needs rights the user may lack
+};
+
+// A record the companion writes is a few short lines; anything larger is not one of its.
+inline constexpr std::size_t maxUndoRecordSize = 4096;
+
+// The companion's undo record as found in its place, not yet judged.
+struct UndoRecordFile {
+    enum class State {
+        absent,     // no such file
+        text,       // a regular file of a plausible size, read whole
+        refused,    // a link, not a regular file, or too large to be one of ours
+        unreadable, // nothing can be told
+    };
+    State state = State::unreadable;
+    std::string text;
+};
 
 // The process and its environment.
 class Host {
@@ -30,6 +55,15 @@ public:
     // Whether this platform has an interpreter for batch files (and the tools they call), so
     // that a batch file written now could run at all.
     [[nodiscard]] virtual bool canStartBatchFiles() const = 0;
+    // The AutoPlay settings the companion script changes, read now; nothing when they cannot
+    // be read.
+    [[nodiscard]] virtual std::optional<std::vector<SystemSetting>> systemSettings() {
+        return std::nullopt;
+    }
+    // The companion's undo record, opened without following a link and refused by its size
+    // before it is read.
+    [[nodiscard]] virtual UndoRecordFile readUndoRecord() { return {}; }
+
     // Opens a web address in the user's browser, detached, without a console window.
     virtual void openUrl(const std::string& url) = 0;
 

@@ -29,6 +29,9 @@ CompanionOutcome readOutcome(FileSystem& fs, const std::string& path) {
     if (word == "norecord") {
         return CompanionOutcome::nothingRecorded;
     }
+    if (word == "badrecord") {
+        return CompanionOutcome::badRecord;
+    }
     return CompanionOutcome::failed;
 }
 

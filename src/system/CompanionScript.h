@@ -23,6 +23,7 @@ enum class CompanionOutcome {
     done,            // the settings are changed (or put back)
     unsupported,     // the desktop has none of the settings the script knows
     nothingRecorded, // undo: no values were recorded, nothing to put back
+    badRecord,       // undo: the record is not one the script wrote; it is kept
     failed,          // the script failed, or left no outcome
     notStarted,      // the working copy could not be made or started
     timedOut,        // the working copy was still there after systemSetTimeout

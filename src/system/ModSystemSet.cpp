@@ -1,5 +1,7 @@
 #include "system/ModSystemSet.h"
 
+#include "system/UndoRecord.h"
+
 namespace tw {
 
 void ModSystemSet(Ports& ports) {
@@ -11,9 +13,16 @@ void ModSystemSet(Ports& ports) {
     }
     status(view, "准备执行系统Auto病毒免疫，请稍候......");
 
-    const CompanionOutcome outcome = runCompanion(ports.fs, ports.host, ports.clock, {}, [&view] {
+    CompanionOutcome outcome = runCompanion(ports.fs, ports.host, ports.clock, {}, [&view] {
         status(view, "正在关闭系统自动播放功能，请稍候......");
     });
+    // The script's word alone claims nothing: the settings must read back switched off.
+    if (outcome == CompanionOutcome::done) {
+        const auto now = ports.host.systemSettings();
+        if (!now || !settingsSwitchedOff(*now)) {
+            outcome = CompanionOutcome::failed;
+        }
+    }
     switch (outcome) {
     case CompanionOutcome::done:
         status(view, "系统免疫操作结束！");

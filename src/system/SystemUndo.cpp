@@ -1,6 +1,9 @@
 #include "system/SystemUndo.h"
 
 #include "system/CompanionScript.h"
+#include "system/UndoRecord.h"
+
+#include <functional>
 
 namespace tw {
 
@@ -8,10 +11,79 @@ namespace {
 
 const std::vector<std::string> undoArguments = {"undo"};
 
-constexpr const char* undoneText = "已恢复系统免疫前的自动播放设置！";
-constexpr const char* nothingText = "没有找到系统免疫的记录，无需撤销！";
-constexpr const char* failedText = "系统免疫操作失败！";
-constexpr const char* timedOutText = "系统免疫操作超时，请稍后重试！";
+enum class Undo { undone, nothingRecorded, badRecord, unsupported, timedOut, failed, mismatch };
+
+struct UndoText {
+    const char* zh;
+    const char* en;
+};
+
+UndoText textOf(Undo undo) {
+    switch (undo) {
+    case Undo::undone:
+        return {"已恢复系统免疫前的自动播放设置！",
+                "The AutoPlay settings are back as they were before system immunization."};
+    case Undo::nothingRecorded:
+        return {"没有找到系统免疫的记录，无需撤销！",
+                "Nothing to undo: no system immunization was recorded."};
+    case Undo::badRecord:
+        return {"系统免疫的记录已损坏，无法撤销！",
+                "The undo record is not one Tarnwick wrote; it was left as it is."};
+    case Undo::unsupported:
+        return {"系统免疫操作失败！",
+                "This desktop has none of the AutoPlay settings Tarnwick knows: GNOME's."};
+    case Undo::timedOut:
+        return {"系统免疫操作超时，请稍后重试！", "The companion script did not finish in time."};
+    case Undo::mismatch:
+        return {"系统免疫操作失败！", "The settings read back are not the recorded ones."};
+    case Undo::failed:
+        break;
+    }
+    return {"系统免疫操作失败！", "The settings could not be put back."};
+}
+
+// Judges the record before anything runs, and the settings after: the script's word alone
+// claims nothing.
+Undo undoSystem(FileSystem& fs, Host& host, Clock& clock,
+                const std::function<void()>& whileWaiting) {
+    const UndoRecordFile record = host.readUndoRecord();
+    switch (record.state) {
+    case UndoRecordFile::State::absent:
+        return Undo::nothingRecorded;
+    case UndoRecordFile::State::refused:
+        return Undo::badRecord;
+    case UndoRecordFile::State::unreadable:
+        return Undo::failed;
+    case UndoRecordFile::State::text:
+        break;
+    }
+    const auto before = host.systemSettings();
+    if (!before) {
+        return Undo::unsupported;
+    }
+    const auto recorded = parseUndoRecord(record.text, *before);
+    if (!recorded) {
+        return Undo::badRecord;
+    }
+    switch (runCompanion(fs, host, clock, undoArguments, whileWaiting)) {
+    case CompanionOutcome::done:
+        break;
+    case CompanionOutcome::badRecord:
+        return Undo::badRecord;
+    case CompanionOutcome::unsupported:
+        return Undo::unsupported;
+    case CompanionOutcome::timedOut:
+        return Undo::timedOut;
+    default:
+        return Undo::failed;
+    }
+    const auto after = host.systemSettings();
+    return after && settingsAsRecorded(*after, *recorded) ? Undo::undone : Undo::mismatch;
+}
+
+bool succeeded(Undo undo) {
+    return undo == Undo::undone || undo == Undo::nothingRecorded;
+}
 
 } // namespace
 
@@ -30,21 +102,13 @@ void SystemUndoClick(Ports& ports) {
         return;
     }
     status(view, "正在恢复系统自动播放设置，请稍候......");
-    switch (runCompanion(ports.fs, ports.host, ports.clock, undoArguments, [] {})) {
-    case CompanionOutcome::done:
-        status(view, undoneText, colors::green);
-        view.msgBox(undoneText, mb::okOnly + mb::information, "提示");
-        break;
-    case CompanionOutcome::nothingRecorded:
-        status(view, nothingText, colors::green);
-        view.msgBox(nothingText, mb::okOnly + mb::information, "提示");
-        break;
-    case CompanionOutcome::timedOut:
-        reportSystemFailure(view, timedOutText);
-        break;
-    default:
-        reportSystemFailure(view, failedText);
-        break;
+    const Undo undo = undoSystem(ports.fs, ports.host, ports.clock, [] {});
+    const UndoText text = textOf(undo);
+    if (succeeded(undo)) {
+        status(view, text.zh, colors::green);
+        view.msgBox(text.zh, mb::okOnly + mb::information, "提示");
+    } else {
+        reportSystemFailure(view, text.zh);
     }
     view.setTimer2(true);
 }
@@ -56,25 +120,10 @@ int SystemUndoCommand(FileSystem& fs, Host& host, Clock& clock, std::ostream& ou
         err << "找不到" << companion << "无法完成操作！ (" << companion << " is missing.)\n";
         return 1;
     }
-    switch (runCompanion(fs, host, clock, undoArguments, [] {})) {
-    case CompanionOutcome::done:
-        out << undoneText
-            << " (The AutoPlay settings are back as they were before system immunization.)\n";
-        return 0;
-    case CompanionOutcome::nothingRecorded:
-        out << nothingText << " (Nothing to undo: no system immunization was recorded.)\n";
-        return 0;
-    case CompanionOutcome::unsupported:
-        err << failedText
-            << " (This desktop has none of the AutoPlay settings Tarnwick knows: GNOME's.)\n";
-        return 1;
-    case CompanionOutcome::timedOut:
-        err << timedOutText << " (The companion script did not finish in time.)\n";
-        return 1;
-    default:
-        err << failedText << " (The settings could not be put back.)\n";
-        return 1;
-    }
+    const Undo undo = undoSystem(fs, host, clock, [] {});
+    const UndoText text = textOf(undo);
+    (succeeded(undo) ? out : err) << text.zh << " (" << text.en << ")\n";
+    return succeeded(undo) ? 0 : 1;
 }
 
 } // namespace tw

@@ -1,12 +1,14 @@
 #include "win32/Win32Host.h"
 
 #include "win32/ControlIds.h"
+#include "win32/Win32Handle.h"
 #include "win32/Win32Text.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 namespace tw {
@@ -66,6 +68,94 @@ std::string Win32Host::tempFolder() const {
         folder.pop_back();
     }
     return win32::narrow(folder);
+}
+
+std::optional<std::vector<SystemSetting>> Win32Host::systemSettings() {
+    constexpr const wchar_t* policy =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    constexpr const wchar_t* handlers =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
+    // Named and shown as the script's record names and shows them (reg.exe's "0x..."); the
+    // machine's own values need administrator rights and may stay as they were.
+    const struct {
+        HKEY root;
+        const wchar_t* rootName;
+        const wchar_t* key;
+        const wchar_t* value;
+        const char* off;
+        bool required;
+    } values[] = {
+        {HKEY_CURRENT_USER, L"HKCU", policy, L"NoDriveTypeAutoRun", "0xff", true},
+        {HKEY_CURRENT_USER, L"HKCU", policy, L"NoAutorun", "0x1", true},
+        {HKEY_LOCAL_MACHINE, L"HKLM", policy, L"NoDriveTypeAutoRun", "0xff", false},
+        {HKEY_LOCAL_MACHINE, L"HKLM", policy, L"NoAutorun", "0x1", false},
+        {HKEY_CURRENT_USER, L"HKCU", handlers, L"DisableAutoplay", "0x1", true},
+    };
+    std::vector<SystemSetting> settings;
+    for (const auto& v : values) {
+        DWORD data = 0;
+        DWORD size = sizeof data;
+        const LSTATUS status =
+            ::RegGetValueW(v.root, v.key, v.value, RRF_RT_REG_DWORD, nullptr, &data, &size);
+        std::string shown = "-";
+        if (status == ERROR_SUCCESS) {
+            char text[16];
+            std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(data));
+            shown = text;
+        } else if (status != ERROR_FILE_NOT_FOUND && status != ERROR_PATH_NOT_FOUND &&
+                   status != ERROR_UNSUPPORTED_TYPE) {
+            return std::nullopt; // cannot tell
+        }
+        settings.push_back(
+            {win32::narrow(std::wstring(v.rootName) + L"\\" + v.key + L" " + v.value), shown, v.off,
+             v.required});
+    }
+    return settings;
+}
+
+UndoRecordFile Win32Host::readUndoRecord() {
+    using State = UndoRecordFile::State;
+    wchar_t local[MAX_PATH + 1];
+    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH + 1);
+    if (n == 0 || n > MAX_PATH) {
+        return {};
+    }
+    const std::wstring path = std::wstring(local, n) + L"\\Tarnwick\\systemset.undo";
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return {error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? State::absent
+                                                                               : State::unreadable,
+                {}};
+    }
+    // A folder or a link is not a record; one too large is refused by its size, unread.
+    const DWORD notAFile =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if ((attributes & notAFile) != 0) {
+        return {State::refused, {}};
+    }
+    const win32::Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || ::GetFileInformationByHandle(file.get(), &info) == 0) {
+        return {};
+    }
+    const unsigned long long size =
+        (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if ((info.dwFileAttributes & notAFile) != 0 || ::GetFileType(file.get()) != FILE_TYPE_DISK ||
+        size > maxUndoRecordSize) {
+        return {State::refused, {}};
+    }
+    std::string text(maxUndoRecordSize + 1, '\0');
+    DWORD got = 0;
+    if (::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr) == 0) {
+        return {};
+    }
+    if (got > maxUndoRecordSize) {
+        return {State::refused, {}};
+    }
+    text.resize(got);
+    return {State::text, std::move(text)};
 }
 
 bool startHidden(const std::wstring& commandLine) {

@@ -2,6 +2,7 @@
 
 #include "ports/Host.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ public:
     bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     [[nodiscard]] bool canStartBatchFiles() const override { return true; }
+    // The AutoRun and AutoPlay values the companion script sets, read from the registry.
+    [[nodiscard]] std::optional<std::vector<SystemSetting>> systemSettings() override;
+    // %LOCALAPPDATA%\Tarnwick\systemset.undo, where the companion script keeps it.
+    [[nodiscard]] UndoRecordFile readUndoRecord() override;
     void openUrl(const std::string& url) override;
     // A named mutex in this session, held until the process ends.
     [[nodiscard]] bool previousInstance() override;

@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -76,13 +78,21 @@ long sessionOf(const std::string& stat) {
     return session;
 }
 
-TEST(PosixHost, TempFolderComesFromTmpdirWithoutTrailingSlashes) {
+TEST(PosixHost, TempFolderComesFromAnAbsoluteTmpdirWithoutTrailingSlashes) {
     const struct {
         std::optional<std::string> tmpdir;
         const char* folder;
     } cases[] = {
-        {std::nullopt, "/tmp"}, {"", "/tmp"},   {"/x/", "/x"},
-        {"/x", "/x"},           {"/x//", "/x"}, {"/", "/"},
+        {std::nullopt, "/tmp"},
+        {"", "/tmp"},
+        {"/x/", "/x"},
+        {"/x", "/x"},
+        {"/x//", "/x"},
+        {"/", "/"},
+        // Relative: the shell would read "-tmp" as an option, and "." is wherever we started.
+        {"-tmp", "/tmp"},
+        {".", "/tmp"},
+        {"tmp/x", "/tmp"},
     };
     PosixHost host;
     for (const auto& c : cases) {
@@ -146,34 +156,201 @@ TEST(PosixHost, ActivationSocketOnlyInAPrivateFolderOfOurOwnNeverThroughALink) {
     }
 }
 
-TEST(PosixHost, LockFileThatIsNotOurOwnRegularFileIsIgnored) {
+// Two copies must see each other wherever the environment points: the lock lives only in an
+// absolute folder of ours that nobody else can enter (else a private one in our own cache),
+// never in the working folder or a shared one.
+TEST(PosixHost, SingleInstanceHoldsWhateverXdgRuntimeDirSays) {
     struct Case {
         const char* name;
-        bool otherOwner; // else a named pipe of ours
+        std::function<std::optional<std::string>(const TempDir&)> runtime;
+        bool lockInRuntime; // else in ~/.cache/tarnwick-runtime
     };
-    for (const Case c : {Case{"a named pipe", false}, Case{"another user's file", true}}) {
+    const Case cases[] = {
+        {"private", [](const TempDir& t) { return t.path(); }, true},
+        {"unset", [](const TempDir&) { return std::nullopt; }, false},
+        {"relative", [](const TempDir&) { return std::string("."); }, false},
+        {"open to all",
+         [](const TempDir& t) {
+             ::chmod(t.path().c_str(), 0777);
+             return t.path();
+         },
+         false},
+        {"a link to a private folder",
+         [](const TempDir& t) {
+             makeDir(t / "real");
+             ::chmod((t / "real").c_str(), 0700);
+             (void)::symlink((t / "real").c_str(), (t / "link").c_str());
+             return t / "link";
+         },
+         false},
+    };
+    const std::string lockName = "tarnwick-" + std::to_string(::getuid()) + ".lock";
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.otherOwner && ::geteuid() != 0) {
-            GTEST_SKIP() << "giving the file to another user needs root";
-        }
         TempDir runtime("runtime");
+        TempDir home("home");
+        TempDir working("cwd");
+        ScopedEnv homeEnv("HOME", home.path());
+        ScopedEnv cache("XDG_CACHE_HOME", std::nullopt);
+        ScopedEnv xdg("XDG_RUNTIME_DIR", c.runtime(runtime));
+        const std::string before = std::filesystem::current_path();
+        std::filesystem::current_path(working.path());
+        {
+            PosixHost first;
+            EXPECT_FALSE(first.previousInstance());
+            PosixHost second;
+            EXPECT_TRUE(second.previousInstance());
+        }
+        std::filesystem::current_path(before);
+        EXPECT_EQ(exists(runtime / lockName), c.lockInRuntime);
+        EXPECT_EQ(exists(home / (".cache/tarnwick-runtime/" + lockName)), !c.lockInRuntime);
+        EXPECT_FALSE(exists(working / lockName));
+    }
+}
+
+// In our private folder anything at the lock's name that is not our own regular file (a link,
+// a pipe held open by a squatter, a folder) is replaced, so that copies still see each other
+// and nothing is written through the link.
+TEST(PosixHost, PlantedLockDoesNotSwitchSingleInstanceOff) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& lock, const TempDir& elsewhere)> plant;
+    };
+    const Case cases[] = {
+        {"a link to another file",
+         [](const std::string& lock, const TempDir& elsewhere) {
+             writeFile(elsewhere / "target", "keep");
+             ASSERT_EQ(::symlink((elsewhere / "target").c_str(), lock.c_str()), 0);
+         }},
+        {"a dangling link",
+         [](const std::string& lock, const TempDir& elsewhere) {
+             ASSERT_EQ(::symlink((elsewhere / "none").c_str(), lock.c_str()), 0);
+         }},
+        {"a named pipe", [](const std::string& lock,
+                            const TempDir&) { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }},
+        {"a folder", [](const std::string& lock, const TempDir&) { makeDir(lock); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir runtime("runtime");
+        TempDir elsewhere("elsewhere");
         ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
         const std::string lock = runtime / ("tarnwick-" + std::to_string(::getuid()) + ".lock");
-        if (c.otherOwner) {
-            writeFile(lock, "");
-            ASSERT_EQ(::chmod(lock.c_str(), 0666), 0);
-            ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
-        } else {
-            ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+        c.plant(lock, elsewhere);
+        // A squatter holds a lock on what was planted, as a running copy would.
+        const int held = ::open(lock.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (held >= 0) {
+            (void)::flock(held, LOCK_EX | LOCK_NB);
         }
-        // The squatter holds a lock on it, as a running copy would.
-        const int held = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
-        ASSERT_GE(held, 0);
-        ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+        {
+            PosixHost first;
+            EXPECT_FALSE(first.previousInstance());
+            PosixHost second;
+            EXPECT_TRUE(second.previousInstance());
+        }
+        if (held >= 0) {
+            ::close(held);
+        }
+        struct stat info {};
+        ASSERT_EQ(::lstat(lock.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        if (exists(elsewhere / "target")) {
+            EXPECT_EQ(readFile(elsewhere / "target"), "keep");
+        }
+        EXPECT_FALSE(exists(elsewhere / "none"));
+    }
+}
 
+// The undo record is read only as a small regular file of its own name: a link, a pipe, a
+// folder or a file too large to be a record is refused unread, and a relative XDG_DATA_HOME
+// is passed over for ~/.local/share, as the companion script does.
+TEST(PosixHost, UndoRecordIsReadOnlyAsASmallRegularFile) {
+    using State = UndoRecordFile::State;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& record, const TempDir& elsewhere)> place;
+        State state;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"absent", [](const std::string&, const TempDir&) {}, State::absent, ""},
+        {"a record",
+         [](const std::string& record, const TempDir&) {
+             writeFile(record, "autorun-never false\n");
+         },
+         State::text, "autorun-never false\n"},
+        {"a link to a record",
+         [](const std::string& record, const TempDir& elsewhere) {
+             writeFile(elsewhere / "r", "autorun-never false\n");
+             ASSERT_EQ(::symlink((elsewhere / "r").c_str(), record.c_str()), 0);
+         },
+         State::refused, ""},
+        {"a named pipe",
+         [](const std::string& record, const TempDir&) {
+             ASSERT_EQ(::mkfifo(record.c_str(), 0600), 0);
+         },
+         State::refused, ""},
+        {"a folder", [](const std::string& record, const TempDir&) { makeDir(record); },
+         State::refused, ""},
+        {"80 MB",
+         [](const std::string& record, const TempDir&) {
+             writeFile(record, "");
+             ASSERT_EQ(::truncate(record.c_str(), 80L << 20), 0);
+         },
+         State::refused, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir home("home");
+        TempDir elsewhere("elsewhere");
+        ScopedEnv homeEnv("HOME", home.path());
+        ScopedEnv data("XDG_DATA_HOME", "relative/data");
+        makeDir(home / ".local");
+        makeDir(home / ".local/share");
+        makeDir(home / ".local/share/tarnwick");
+        c.place(home / ".local/share/tarnwick/systemset.undo", elsewhere);
         PosixHost host;
-        EXPECT_FALSE(host.previousInstance());
-        ::close(held);
+        const UndoRecordFile record = host.readUndoRecord();
+        EXPECT_EQ(record.state, c.state);
+        EXPECT_EQ(record.text, c.text);
+    }
+}
+
+// The settings come from gsettings as the script reads them; a gsettings that fails or is
+// missing gives nothing rather than a guess.
+TEST(PosixHost, SystemSettingsAreReadWithGsettings) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> body;
+        std::optional<std::vector<std::string>> values;
+    };
+    const Case cases[] = {
+        {"values", "case $3 in autorun-never) echo true ;; automount-open) echo 'false' ;; esac\n",
+         std::vector<std::string>{"true", "false"}},
+        {"no such schema", "echo 'No such schema' >&2; exit 1\n", std::nullopt},
+        {"no gsettings", std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir bin("bin");
+        if (c.body) {
+            writeFile(bin / "gsettings", "#!/bin/sh\n" + *c.body);
+            ASSERT_EQ(::chmod((bin / "gsettings").c_str(), 0755), 0);
+        }
+        ScopedEnv path("PATH", bin.path());
+        PosixHost host;
+        const auto settings = host.systemSettings();
+        ASSERT_EQ(settings.has_value(), c.values.has_value());
+        if (!settings) {
+            continue;
+        }
+        ASSERT_EQ(settings->size(), 2u);
+        EXPECT_EQ((*settings)[0].name, "autorun-never");
+        EXPECT_EQ((*settings)[0].value, (*c.values)[0]);
+        EXPECT_EQ((*settings)[0].off, "true");
+        EXPECT_EQ((*settings)[1].name, "automount-open");
+        EXPECT_EQ((*settings)[1].value, (*c.values)[1]);
+        EXPECT_EQ((*settings)[1].off, "false");
     }
 }
 
@@ -212,6 +389,8 @@ TEST(PosixHost, ScriptRunsDetachedWithItsPathAndEachArgumentWhole) {
     EXPECT_NE(sessionOf(lines[7]), 0);
 
     EXPECT_FALSE(host.startScript(folder + "/missing.bat", {}));
+    // A relative path is refused: the shell might take it for an option.
+    EXPECT_FALSE(host.startScript("-tmp/systemset.bat", {}));
 }
 
 TEST(PosixHost, BatchFileIsNeverReadByTheShell) {

@@ -4,6 +4,7 @@
 #include "support/Transcript.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,19 @@ public:
         return batchStartSucceeds;
     }
     [[nodiscard]] bool canStartBatchFiles() const override { return batchFilesRun; }
+    [[nodiscard]] std::optional<std::vector<SystemSetting>> systemSettings() override {
+        return settings;
+    }
+    [[nodiscard]] UndoRecordFile readUndoRecord() override { return record; }
+    // What an honest companion script does to the settings.
+    void switchSettingsOff() {
+        if (!settings) {
+            return; // they cannot be read: nothing to change either
+        }
+        for (SystemSetting& setting : *settings) {
+            setting.value = setting.off;
+        }
+    }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
     void activatePreviousInstance() override { m_transcript.add("activate"); }
@@ -49,6 +63,11 @@ public:
     bool batchStartSucceeds = true;
     // A platform that runs batch files, as the original one; false stands for Linux.
     bool batchFilesRun = true;
+    // The AutoPlay settings as the program reads them back (a stand-in script changes them),
+    // and the companion's undo record.
+    std::optional<std::vector<SystemSetting>> settings = std::vector<SystemSetting>{
+        {"user autorun", "on", "off", true}, {"machine autorun", "-", "off", false}};
+    UndoRecordFile record{UndoRecordFile::State::absent, {}};
     // Runs when a script or batch file is started (a test's stand-in for it).
     std::function<void(const std::string&)> onStart;
 

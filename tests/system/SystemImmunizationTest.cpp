@@ -68,6 +68,9 @@ struct SystemSetRun {
                     if (outcome) {
                         writeFile(h.temp / "systemset.out", *outcome + "\n");
                     }
+                    if (outcome == "done" && changesSettings) {
+                        h.host.switchSettingsOff();
+                    }
                     std::filesystem::remove(path);
                 });
             }
@@ -78,6 +81,7 @@ struct SystemSetRun {
 
     Harness h;
     std::string startedWith;
+    bool changesSettings = true;
 };
 
 TEST(SystemImmunization, CompanionAbsentWritesOnlyTheStatusAndStartsTheMonitor) {
@@ -160,15 +164,29 @@ TEST(SystemImmunization, StaleWorkingCopyIsOverwritten) {
 }
 
 // The script ran but switched nothing off: a desktop without the settings it knows, a
-// setting it could not write, or no word from it at all. An outcome left from an earlier
-// run does not count.
+// setting it could not write, no word from it at all, or a "done" that the settings read
+// back afterwards belie (also when they cannot be read). An outcome left from an earlier run
+// does not count.
 TEST(SystemImmunization, ScriptThatChangedNothingIsAFailureNotASuccess) {
     const struct {
+        const char* name;
         std::optional<std::string> outcome;
-    } cases[] = {{"unsupported"}, {"failed"}, {std::nullopt}};
+        bool changesSettings;
+        bool settingsReadable;
+    } cases[] = {
+        {"unsupported", "unsupported", true, true},
+        {"failed", "failed", true, true},
+        {"no outcome", std::nullopt, true, true},
+        {"done, but the settings are unchanged", "done", false, true},
+        {"done, but the settings cannot be read", "done", true, false},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.outcome.value_or("(no outcome)"));
+        SCOPED_TRACE(c.name);
         SystemSetRun run(milliseconds(500), c.outcome);
+        run.changesSettings = c.changesSettings;
+        if (!c.settingsReadable) {
+            run.h.host.settings.reset();
+        }
         writeFile(run.h.temp / "systemset.out", "done\n");
         run.h.view.answer({mb::yes});
         run.click();

@@ -6,10 +6,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace tw::test {
@@ -49,7 +51,7 @@ public:
         makeDir(m_box / "home");
         makeDir(m_box / "bin");
         makeDir(m_box / "tmp");
-        for (const char* tool : {"rm", "timeout", "mkdir", "mv"}) {
+        for (const char* tool : {"rm", "timeout", "mkdir", "mv", "mktemp", "wc"}) {
             const std::string path = findTool(tool);
             if (!path.empty()) {
                 fs::create_symlink(path, m_box / ("bin/" + std::string(tool)));
@@ -108,6 +110,10 @@ public:
         const std::string path = m_box / "home/.local/share/tarnwick/systemset.undo";
         return exists(path) ? readFile(path) : "(none)";
     }
+    [[nodiscard]] std::string recordPath() const {
+        return m_box / "home/.local/share/tarnwick/systemset.undo";
+    }
+    [[nodiscard]] std::string path(const std::string& relative) const { return m_box / relative; }
     [[nodiscard]] std::string keyfile() const {
         const std::string path = m_box / "home/.config/glib-2.0/settings/keyfile";
         return exists(path) ? readFile(path) : "";
@@ -224,6 +230,82 @@ TEST(SystemSetScript, RecordsWhatItFoundAndUndoPutsItBack) {
     copy = box.place("systemset.bat");
     EXPECT_EQ(box.runScript(copy, "undo"), 0);
     EXPECT_EQ(box.takeOutcome(), "norecord\n");
+}
+
+// Undo judges the record before it changes anything: a link, a pipe, a large file, binary
+// bytes or lines it does not write are refused with "badrecord" and kept; the copy still goes.
+// A switch-off over such a record changes nothing, for it could never be undone.
+TEST(SystemSetScript, RefusesARecordItDidNotWriteAndKeepsIt) {
+    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
+    const std::string allowing = "printf '%s\\n' \"$*\" >> \"$GSETTINGS_LOG\"\n"
+                                 "case $1 in get) echo false ;; esac\n";
+    struct Case {
+        const char* name;
+        std::function<void(const Sandbox&)> place;
+    };
+    const Case cases[] = {
+        {"a link to a good record",
+         [](const Sandbox& box) {
+             writeFile(box.path("elsewhere"), "autorun-never false\n");
+             fs::create_symlink(box.path("elsewhere"), box.recordPath());
+         }},
+        {"a named pipe",
+         [](const Sandbox& box) { ASSERT_EQ(::mkfifo(box.recordPath().c_str(), 0600), 0); }},
+        {"80 MB",
+         [](const Sandbox& box) {
+             writeFile(box.recordPath(), "autorun-never false\n");
+             fs::resize_file(box.recordPath(), 80u << 20);
+         }},
+        {"binary",
+         [](const Sandbox& box) {
+             writeFile(box.recordPath(), std::string("\x7f"
+                                                     "ELF\x02\x01\0\0autorun-never true\n",
+                                                     27));
+         }},
+        {"a shell command",
+         [](const Sandbox& box) { writeFile(box.recordPath(), "autorun-never $(touch x)\n"); }},
+        {"a key twice",
+         [](const Sandbox& box) {
+             writeFile(box.recordPath(), "autorun-never false\nautorun-never true\n");
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.addTool("gsettings", allowing);
+        fs::create_directories(fs::path(box.recordPath()).parent_path());
+        c.place(box);
+        const auto kept = fs::symlink_status(box.recordPath());
+        for (const char* mode : {"undo", ""}) {
+            SCOPED_TRACE(*mode == '\0' ? "switch-off" : mode);
+            const std::string copy = box.place("systemset.bat");
+            EXPECT_EQ(box.runScript(copy, mode), 1);
+            EXPECT_FALSE(exists(copy));
+            EXPECT_EQ(box.takeOutcome(), *mode == '\0' ? "failed\n" : "badrecord\n");
+        }
+        EXPECT_EQ(fs::symlink_status(box.recordPath()).type(), kept.type());
+        EXPECT_EQ(box.logText().find(" set "), std::string::npos) << box.logText();
+        EXPECT_EQ(box.logText().find("reset"), std::string::npos) << box.logText();
+    }
+}
+
+// In the shared temporary folder the outcome is never written through a link planted at its
+// name; a relative XDG_DATA_HOME is passed over for ~/.local/share, as Tarnwick does.
+TEST(SystemSetScript, WritesNothingThroughPlantedLinksNorToARelativeDataFolder) {
+    ASSERT_TRUE(installedScript()) << "TARNWICK_BUILD_DIR is not set";
+    Sandbox box;
+    box.addTool("gsettings", "case $1 in get) echo false ;; esac\n");
+    writeFile(box.path("victim"), "keep");
+    fs::create_symlink(box.path("victim"), box.path("tmp/systemset.out"));
+    const std::string copy = box.place("systemset.bat");
+    EXPECT_EQ(box.runScript(copy, "", "XDG_DATA_HOME=relative/data"), 0);
+    EXPECT_EQ(readFile(box.path("victim")), "keep");
+    EXPECT_FALSE(fs::is_symlink(box.path("tmp/systemset.out")));
+    EXPECT_EQ(box.takeOutcome(), "done\n");
+    EXPECT_EQ(box.record(), "autorun-never false\nautomount-open false\n");
+    EXPECT_FALSE(fs::exists("relative/data"));
+    // Nothing else is left in the temporary folder.
+    EXPECT_TRUE(fs::is_empty(box.path("tmp")));
 }
 
 } // namespace

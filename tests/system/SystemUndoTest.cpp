@@ -13,14 +13,23 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// A program with its companion file and a script stand-in that answers with this outcome
-// half a second after it was started.
+const std::string recorded = "user autorun on\nmachine autorun -\n";
+
+// A program with its companion file, the settings switched off, the record of what they were
+// before, and a script stand-in that answers with this outcome half a second after it was
+// started (and for "done" puts the recorded values back, unless told it does not).
 struct UndoRun {
-    explicit UndoRun(const std::string& outcome) {
+    explicit UndoRun(const std::string& outcome, bool putsBack = true) {
         writeFile(h.program / "systemset.dll", "companion");
-        h.host.onStart = [this, outcome](const std::string& path) {
-            h.clock.schedule(h.clock.now() + milliseconds(500), [this, path, outcome] {
+        h.host.switchSettingsOff();
+        h.host.record = {UndoRecordFile::State::text, recorded};
+        h.host.onStart = [this, outcome, putsBack](const std::string& path) {
+            h.clock.schedule(h.clock.now() + milliseconds(500), [this, path, outcome, putsBack] {
                 writeFile(h.temp / "systemset.out", outcome + "\n");
+                if (outcome == "done" && putsBack) {
+                    (*h.host.settings)[0].value = "on";
+                    (*h.host.settings)[1].value = "-";
+                }
                 std::filesystem::remove(path);
             });
         };
@@ -30,30 +39,36 @@ struct UndoRun {
     Harness h;
 };
 
+const Lines asked = {
+    "Timer2 off",
+    "box[4] 提示: 操作将恢复系统免疫前的自动播放设置，继续吗？ -> Yes",
+    "Label7: 正在恢复系统自动播放设置，请稍候......",
+};
+
+Lines failure(const std::string& text) {
+    return {"Label7 colour darkred", "Label7: " + text, "box[48] 警告: " + text + " -> OK"};
+}
+
 TEST(SystemUndo, MenuItemAsksRunsTheScriptWithUndoAndReportsEachOutcome) {
-    const Lines asked = {
-        "Timer2 off",
-        "box[4] 提示: 操作将恢复系统免疫前的自动播放设置，继续吗？ -> Yes",
-        "Label7: 正在恢复系统自动播放设置，请稍候......",
-    };
+    const std::string undone = "已恢复系统免疫前的自动播放设置！";
     struct Case {
         const char* outcome;
+        bool putsBack;
         Lines report;
     };
     const Case cases[] = {
         {"done",
-         {"Label7 colour green", "Label7: 已恢复系统免疫前的自动播放设置！",
-          "box[64] 提示: 已恢复系统免疫前的自动播放设置！ -> OK"}},
-        {"norecord",
-         {"Label7 colour green", "Label7: 没有找到系统免疫的记录，无需撤销！",
-          "box[64] 提示: 没有找到系统免疫的记录，无需撤销！ -> OK"}},
-        {"unsupported",
-         {"Label7 colour darkred", "Label7: 系统免疫操作失败！",
-          "box[48] 警告: 系统免疫操作失败！ -> OK"}},
+         true,
+         {"Label7 colour green", "Label7: " + undone, "box[64] 提示: " + undone + " -> OK"}},
+        // The script's word against the settings read back: the settings win.
+        {"done", false, failure("系统免疫操作失败！")},
+        {"norecord", true, failure("系统免疫操作失败！")},
+        {"badrecord", true, failure("系统免疫的记录已损坏，无法撤销！")},
+        {"unsupported", true, failure("系统免疫操作失败！")},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.outcome);
-        UndoRun run(c.outcome);
+        SCOPED_TRACE(std::string(c.outcome) + (c.putsBack ? "" : ", nothing put back"));
+        UndoRun run(c.outcome, c.putsBack);
         run.h.view.answer({mb::yes});
         run.h.form().vbundosystem_Click();
         EXPECT_EQ(run.h.lines(), cat({asked, {run.start(), "wait 2s"}, c.report, {"Timer2 on"}}));
@@ -75,6 +90,64 @@ TEST(SystemUndo, MenuItemAsksRunsTheScriptWithUndoAndReportsEachOutcome) {
                                       "Timer2 on"}));
 }
 
+// The record is judged before anything runs: no record, a refused or junk one, or settings
+// that cannot be read start nothing, and a bad record is never taken for success.
+TEST(SystemUndo, RecordIsJudgedBeforeTheScriptRuns) {
+    using State = UndoRecordFile::State;
+    const std::string bad = "系统免疫的记录已损坏，无法撤销！";
+    struct Case {
+        const char* name;
+        UndoRecordFile record;
+        bool settingsReadable;
+        Lines report;
+    };
+    const Case cases[] = {
+        {"no record",
+         {State::absent, ""},
+         true,
+         {"Label7 colour green", "Label7: 没有找到系统免疫的记录，无需撤销！",
+          "box[64] 提示: 没有找到系统免疫的记录，无需撤销！ -> OK"}},
+        {"a link, too large, or not a file", {State::refused, ""}, true, failure(bad)},
+        {"unreadable", {State::unreadable, ""}, true, failure("系统免疫操作失败！")},
+        {"binary",
+         {State::text, std::string("\x7f"
+                                   "ELF\x02\x01\0\0",
+                                   8)},
+         true,
+         failure(bad)},
+        {"a shell command", {State::text, "user autorun on; rm -rf ~\n"}, true, failure(bad)},
+        {"an unknown setting", {State::text, "user autorun on\nsomething 1\n"}, true, failure(bad)},
+        {"a setting twice",
+         {State::text, "user autorun on\nuser autorun off\n"},
+         true,
+         failure(bad)},
+        {"empty", {State::text, "\r\n"}, true, failure(bad)},
+        {"over the size bound",
+         {State::text, "user autorun on\n" + std::string(5000, '\n')},
+         true,
+         failure(bad)},
+        {"settings unreadable", {State::text, recorded}, false, failure("系统免疫操作失败！")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UndoRun run("done");
+        run.h.host.record = c.record;
+        if (!c.settingsReadable) {
+            run.h.host.settings.reset();
+        }
+        run.h.view.answer({mb::yes});
+        run.h.form().vbundosystem_Click();
+        EXPECT_EQ(run.h.lines(), cat({asked, c.report, {"Timer2 on"}}));
+    }
+    // A record from Windows' cmd: CR LF line ends, a blank after the value, hex digits.
+    UndoRun windows("done");
+    windows.h.host.record = {State::text, "user autorun ON \r\nmachine autorun -\r\n"};
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(SystemUndoCommand(windows.h.faulty, windows.h.host, windows.h.clock, out, err), 0)
+        << err.str();
+}
+
 TEST(SystemUndo, MenuItemIsIgnoredWhileADriveActionRuns) {
     UndoRun run("done");
     run.h.state.actionRunning = true;
@@ -84,28 +157,30 @@ TEST(SystemUndo, MenuItemIsIgnoredWhileADriveActionRuns) {
 
 TEST(SystemUndo, CommandLinePrintsChineseWithEnglishAndReturnsTheExitStatus) {
     struct Case {
-        const char* outcome; // nullptr: no companion file
+        const char* outcome;
+        bool putsBack;
         int status;
         std::string out;
         std::string err;
     };
     const Case cases[] = {
-        {"done", 0,
+        {"done", true, 0,
          "已恢复系统免疫前的自动播放设置！ (The AutoPlay settings are back as they were before "
          "system immunization.)\n",
          ""},
-        {"norecord", 0,
-         "没有找到系统免疫的记录，无需撤销！ (Nothing to undo: no system immunization was "
-         "recorded.)\n",
-         ""},
-        {"unsupported", 1, "",
+        {"done", false, 1, "",
+         "系统免疫操作失败！ (The settings read back are not the recorded ones.)\n"},
+        {"badrecord", true, 1, "",
+         "系统免疫的记录已损坏，无法撤销！ (The undo record is not one Tarnwick wrote; it was left "
+         "as it is.)\n"},
+        {"unsupported", true, 1, "",
          "系统免疫操作失败！ (This desktop has none of the AutoPlay settings Tarnwick knows: "
          "GNOME's.)\n"},
-        {"failed", 1, "", "系统免疫操作失败！ (The settings could not be put back.)\n"},
+        {"failed", true, 1, "", "系统免疫操作失败！ (The settings could not be put back.)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.outcome);
-        UndoRun run(c.outcome);
+        UndoRun run(c.outcome, c.putsBack);
         std::ostringstream out;
         std::ostringstream err;
         EXPECT_EQ(SystemUndoCommand(run.h.faulty, run.h.host, run.h.clock, out, err), c.status);
@@ -113,6 +188,16 @@ TEST(SystemUndo, CommandLinePrintsChineseWithEnglishAndReturnsTheExitStatus) {
         EXPECT_EQ(err.str(), c.err);
         EXPECT_EQ(run.h.lines(), (Lines{run.start(), "wait 2s"}));
     }
+    UndoRun none("done");
+    none.h.host.record = {};
+    none.h.host.record.state = UndoRecordFile::State::absent;
+    std::ostringstream noneOut;
+    std::ostringstream noneErr;
+    EXPECT_EQ(SystemUndoCommand(none.h.faulty, none.h.host, none.h.clock, noneOut, noneErr), 0);
+    EXPECT_EQ(noneOut.str(),
+              "没有找到系统免疫的记录，无需撤销！ (Nothing to undo: no system immunization was "
+              "recorded.)\n");
+    EXPECT_EQ(none.h.lines(), Lines{});
     Harness missing;
     std::ostringstream out;
     std::ostringstream err;

@@ -9,7 +9,10 @@
 // box and ends; the about window opens with its marquee running and closes on a click on its
 // surface; a full scan answers with its box; a quick scan removes the disguised program and
 // leaves the folder; the quarantine window opens from its menu item, lists the program and
-// puts it back with 恢复; closing the window ends the program. Exit status 0 when all hold.
+// puts it back with 恢复; deep immunization builds the protective folder and, Wine keeping no
+// access rule, ends in its reinforcement-failure texts; system immunization sets the AutoRun
+// values and its undo puts back what was there; closing the window ends the program. Exit
+// status 0 when all hold.
 //
 // With TARNWICK_E2E_CHECKPOINTS set to a folder, the driver stops at "main", "box" and
 // "about": it creates <name>.ready there and goes on when <name>.done appears (screenshots).
@@ -20,6 +23,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <utility>
 #include <functional>
 #include <string>
 #include <vector>
@@ -228,6 +233,72 @@ private:
     void* m_memory = nullptr;
 };
 
+// Follows the status line while the program works, answering each box it shows (Yes where
+// there is one, else OK), until a box with this title and text appears; that one is answered
+// with OK too. The texts seen on the way are printed.
+bool runUntilBox(const Process& process, HWND label7, const std::wstring& title,
+                 const std::wstring& text, DWORD milliseconds, std::vector<std::wstring>& seen) {
+    bool found = false;
+    waitFor(
+        [&] {
+            const std::wstring now = textOf(label7);
+            if (seen.empty() || seen.back() != now) {
+                seen.push_back(now);
+                say("      status: " + utf8(now));
+            }
+            HWND box = windowOf(process, L"#32770");
+            if (box == nullptr) {
+                return false;
+            }
+            const std::wstring boxTitle = textOf(box);
+            const std::wstring boxText = textOf(GetDlgItem(box, 65535));
+            if (boxText.empty()) {
+                return false; // not drawn yet
+            }
+            say("      box: " + utf8(boxTitle) + ": " + utf8(boxText));
+            found = boxTitle == title && boxText == text;
+            HWND yes = GetDlgItem(box, IDYES);
+            PostMessageW(!found && yes != nullptr ? yes : GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+            waitFor([&] { return IsWindow(box) == 0 || IsWindowVisible(box) == 0; }, 10000);
+            return found;
+        },
+        milliseconds);
+    return found;
+}
+
+bool contains(const std::vector<std::wstring>& texts, const std::wstring& text) {
+    for (const std::wstring& t : texts) {
+        if (t == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const wchar_t* const policyKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+const wchar_t* const handlersKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\AutoplayHandlers";
+
+// The user's AutoRun and AutoPlay values as reg.exe shows them ("-": not there), HKCU's two
+// policies and the AutoPlay switch.
+std::wstring userAutoplayValues() {
+    std::wstring all;
+    for (const auto& [key, name] :
+         {std::pair{policyKey, L"NoDriveTypeAutoRun"}, std::pair{policyKey, L"NoAutorun"},
+          std::pair{handlersKey, L"DisableAutoplay"}}) {
+        DWORD data = 0;
+        DWORD size = sizeof data;
+        wchar_t text[16] = L"-";
+        if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
+            ERROR_SUCCESS) {
+            swprintf(text, 16, L"0x%lx", static_cast<unsigned long>(data));
+        }
+        all += (all.empty() ? L"" : L" ") + std::wstring(text);
+    }
+    return all;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -389,6 +460,54 @@ int wmain(int argc, wchar_t** argv) {
                      reinterpret_cast<LPARAM>(GetDlgItem(quarantine, ids::quarantineClose)));
         check(waitFor([&] { return IsWindow(quarantine) == 0; }, 10000),
               "关闭 closes the quarantine window");
+    }
+
+    // Deep immunization: the stick reports NTFS under Wine, so the protective folder is built
+    // and locked; Wine's cacls is a stub and keeps no access rule, so the lock cannot be read
+    // back and the run ends in the reinforcement-failure texts, never in a success.
+    {
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::Label3, STN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(main, ids::Label3)));
+        std::vector<std::wstring> statuses;
+        check(runUntilBox(first, label7, L"警告", L"免疫加强操作失败！", 120000, statuses),
+              "深度免疫 ends with the box 免疫加强操作失败！ (警告)");
+        check(contains(statuses, L"正在准备为" + stick + L"盘免疫，请稍等......"),
+              "the status line said 正在准备为" + utf8(stick) + "盘免疫，请稍等......");
+        check(waitFor([&] { return textOf(label7) == L"操作结束！但免疫加强操作失败！"; }, 10000) ||
+                  contains(statuses, L"操作结束！但免疫加强操作失败！"),
+              "the status line said 操作结束！但免疫加强操作失败！");
+        check(exists(stick + L"\\autorun.inf", true), "the protective folder autorun.inf is built");
+        check(waitFor([&] { return textOf(label7) == connected; }, 20000),
+              "the drive monitor takes the status line back");
+    }
+
+    // System immunization and its undo, confirmed in the registry of this prefix: the user's
+    // own NoAutorun comes back, the values that were not there are gone again.
+    {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, policyKey, L"NoDriveTypeAutoRun");
+        const DWORD own = 0x91;
+        RegSetKeyValueW(HKEY_CURRENT_USER, policyKey, L"NoAutorun", REG_DWORD, &own, sizeof own);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, handlersKey, L"DisableAutoplay");
+        const std::wstring before = userAutoplayValues();
+        check(before == L"- 0x91 -",
+              "before: NoDriveTypeAutoRun -, NoAutorun 0x91, DisableAutoplay -");
+
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::Label4, STN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(main, ids::Label4)));
+        std::vector<std::wstring> statuses;
+        check(runUntilBox(first, label7, L"提示", L"免疫操作结束！", 90000, statuses),
+              "免疫系统 ends with the box 免疫操作结束！ (提示)");
+        check(contains(statuses, L"系统免疫操作结束！") || textOf(label7) == L"系统免疫操作结束！",
+              "the status line said 系统免疫操作结束！");
+        check(userAutoplayValues() == L"0xff 0x1 0x1",
+              "the registry holds NoDriveTypeAutoRun 0xff, NoAutorun 0x1, DisableAutoplay 0x1");
+
+        PostMessageW(main, WM_COMMAND, MAKEWPARAM(ids::vbundosystem, 0), 0);
+        statuses.clear();
+        check(runUntilBox(first, label7, L"提示", L"已恢复系统免疫前的自动播放设置！", 90000,
+                          statuses),
+              "撤销系统免疫 ends with the box 已恢复系统免疫前的自动播放设置！ (提示)");
+        check(userAutoplayValues() == before, "the registry holds what was there before");
     }
 
     // Closing the window ends the program.
