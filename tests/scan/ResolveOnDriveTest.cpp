@@ -1,3 +1,4 @@
+#include "scan/ScanFixture.h"
 #include "scan/ShellPath.h"
 #include "support/TempDir.h"
 
@@ -139,6 +140,29 @@ TEST(ResolveOnDrive, StickDeclaredThroughALink) {
     EXPECT_EQ(fs.resolveOnDrive(declared, "indir\\y.exe"), std::nullopt);
 }
 #endif
+
+// The quick scan removes the program Windows would start for a name with trailing dots or
+// blanks, and shows the name as written.
+TEST(ResolveOnDrive, QuickScanRemovesWhatWindowsWouldStart) {
+    for (const std::string target : {"evil.exe.", "evil.exe ", "Sub./evil.exe . "}) {
+        SCOPED_TRACE(target);
+        ScanHarness h;
+        const bool inFolder = target.starts_with("Sub");
+        const std::string file = inFolder ? "Sub/evil.exe" : "evil.exe";
+        if (inFolder) {
+            makeDir(h.stick / "Sub");
+        }
+        writeFileOfSize(h.stick / file, 2 * 1024 * 1024);
+        setAttr(h.stick / file, 38);
+        writeFile(h.stick / "autorun.inf", "[autorun]\r\nopen=" + target + "\r\n");
+        EXPECT_EQ(h.quickScan(),
+                  cat({engineStart, inFolder ? folderScanned(h.D) : Lines{}, phase1Clean,
+                       phase2Start(h.D), autorunRead, targetRemoved(target), autorunCleaned(h.D),
+                       phase3Start, phase3Clean}));
+        EXPECT_FALSE(exists(h.stick / file));
+        EXPECT_FALSE(exists(h.stick / "autorun.inf"));
+    }
+}
 
 // The text alone: what Windows makes of each name on the way.
 TEST(ShellPath, NamesOnTheWay) {
