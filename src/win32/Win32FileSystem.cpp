@@ -794,7 +794,8 @@ std::optional<std::string> Win32FileSystem::resolveOnDrive(const std::string& ra
         folder = owned.get();
     }
     BY_HANDLE_FILE_INFORMATION rootInfo{};
-    if (!infoOf(owned.valid() ? owned : m_pin->handle, rootInfo)) {
+    if (folder == nullptr || folder == INVALID_HANDLE_VALUE ||
+        ::GetFileInformationByHandle(folder, &rootInfo) == 0) {
         return std::nullopt;
     }
     // Each name as the folder spells it: the name itself, else the one equal to it ignoring
