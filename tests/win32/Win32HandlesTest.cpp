@@ -19,6 +19,7 @@ namespace {
 // changed and deleted, and what a lookup can and cannot tell.
 TEST(Win32Handles, PinnedStickFromTopToBottom) {
     TempDir stick{"stick"};
+    TempDir outside{"outside"};
     const std::string root = stick.path();
     Win32FileSystem plain("removable=" + root);
     auto pinned = plain.pinDrive(root);
@@ -75,6 +76,9 @@ TEST(Win32Handles, PinnedStickFromTopToBottom) {
         {stick / "Sub/dots", Presence::absent},
         {stick / "virus.exe:hidden", Presence::absent},
         {"Q:\\nothing\\x.exe", Presence::unknown},
+        {outside.path(), Presence::folder}, // off the drive: looked up by path
+        {outside / "x.exe", Presence::absent},
+        {outside / "missing/x.exe", Presence::absent},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
