@@ -19,10 +19,13 @@ struct Place;
 
 // The Windows file-system layer. Drives come from the drive letters, or from a declaration
 // such as "removable=C:\stick;fixed=C:" (the TARNWICK_DRIVES variable) that replaces them.
-// Paths are UTF-8; every call reaches the API as a \\?\ path, so names ending in dots or
-// spaces stay as they are. A reparse point (junction, symbolic link, mounted folder) is
-// never followed: it is a file to every call here and deleting it removes it alone. Names
-// match the way the volume matches them.
+// Paths are UTF-8. Below a removable drive's root (and a pinned one) each name is opened
+// relative to the handle of the folder that holds it, from the root down; elsewhere the
+// holding folder is opened by its \\?\ path. Either way names ending in dots or spaces stay
+// as they are, entries are made, replaced, changed and deleted through handles, and a
+// reparse point (junction, symbolic link, mounted folder) is never followed: it is a file to
+// every call here and deleting it removes it alone. Names match the way the volume matches
+// them.
 class Win32FileSystem final : public FileSystem {
 public:
     Win32FileSystem();
@@ -61,9 +64,9 @@ public:
     // Records the file opened: a later deleteFile of the same path deletes it only when the
     // path still names that very file, unchanged.
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
-    // Holds the drive's root open (a handle that follows no reparse point) for the action:
-    // every entry reached below it must lie on the same volume and be reached through no
-    // reparse point, and is deleted through its own handle. A drive pulled out makes the
+    // Holds the drive's root open for the action: every entry below it is reached from that
+    // handle one name at a time, through no reparse point, and deleted through its own
+    // handle. A drive pulled out makes the
     // calls fail, as does a different medium put in under the same letter.
     std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
     // The deny rule is left to cacls.bat, as the program has always set it on Windows.
@@ -94,8 +97,7 @@ private:
     // The folder holding path's entry, held open, and the entry's name in it; on failure,
     // whether it says the entry is absent.
     std::optional<win32::Place> locate(const std::string& path, Presence& failure);
-    // The entry at path, opened with access (never through a reparse point below a guarded
-    // root, and on its volume); for a new entry hold(parent) first.
+    // The entry at path, opened with access, never through a reparse point.
     std::optional<win32::Held> hold(const std::string& path, unsigned long access);
     // The guarded root that path lies at or below: the pinned root, else a removable drive.
     [[nodiscard]] std::optional<std::string> guardOf(const std::string& path);
