@@ -424,13 +424,14 @@ std::optional<win32::Place> Win32FileSystem::locate(const std::string& rawPath, 
     return place;
 }
 
-std::optional<Held> Win32FileSystem::hold(const std::string& path, unsigned long access) {
+std::optional<Held> Win32FileSystem::hold(const std::string& path, unsigned long access,
+                                          unsigned long share) {
     Presence failure = Presence::unknown;
     auto place = locate(path, failure);
     if (!place) {
         return std::nullopt;
     }
-    win32::Opened opened = openEntry(*place, access);
+    win32::Opened opened = openEntry(*place, access, share);
     Held held;
     held.entry = std::move(opened.handle);
     if (!win32::succeeded(opened.status) || !infoOf(held.entry, held.info)) {
@@ -456,6 +457,9 @@ Presence Win32FileSystem::lookup(const std::string& path) {
                             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
         return folder ? Presence::folder : Presence::file;
     }
+    if (opened.status == win32::status::deletePending) {
+        return Presence::file; // still there until the last handle on it closes
+    }
     // The holding folder is open, so "no such name" from it is an answer about the name.
     return !place->name.empty() && win32::saysAbsent(opened.status) ? Presence::absent
                                                                     : Presence::unknown;
@@ -472,13 +476,11 @@ Win32FileSystem::Identity Win32FileSystem::identityOf(const Held& held) {
 }
 
 bool Win32FileSystem::fileExists(const std::string& path) {
-    const auto held = hold(path, FILE_READ_ATTRIBUTES);
-    return held && !held->isFolder();
+    return lookup(path) == Presence::file;
 }
 
 bool Win32FileSystem::folderExists(const std::string& path) {
-    const auto held = hold(path, FILE_READ_ATTRIBUTES);
-    return held && held->isFolder();
+    return lookup(path) == Presence::folder;
 }
 
 std::optional<std::vector<EntryInfo>> Win32FileSystem::list(const std::string& rawFolder) {
@@ -587,7 +589,18 @@ bool Win32FileSystem::deleteFile(const std::string& path, bool force) {
         return false;
     }
     // Deleted through the handle held: the entry found, not whatever the path names now.
-    return win32::succeeded(win32::dispose(held->entry.get(), readOnly));
+    const win32::Status atOnce = win32::disposeAtOnce(held->entry.get(), readOnly);
+    if (!win32::isUnsupported(atOnce)) {
+        return win32::succeeded(atOnce);
+    }
+    // The classic deletion takes effect when the last handle closes. Made only while no one
+    // else holds the file: a deletion left pending on another program's handle could land
+    // after the program has judged the file to be still there.
+    const Identity found = identityOf(*held);
+    held.reset();
+    const auto alone = hold(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0);
+    return alone && !alone->isFolder() && identityOf(*alone) == found &&
+           win32::succeeded(win32::disposeOnClose(alone->entry.get(), readOnly));
 }
 
 bool Win32FileSystem::writeFileReplacing(const std::string& path, bool mayReplace,

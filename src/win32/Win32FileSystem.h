@@ -98,7 +98,8 @@ private:
     // whether it says the entry is absent.
     std::optional<win32::Place> locate(const std::string& path, Presence& failure);
     // The entry at path, opened with access, never through a reparse point.
-    std::optional<win32::Held> hold(const std::string& path, unsigned long access);
+    std::optional<win32::Held> hold(const std::string& path, unsigned long access,
+                                    unsigned long share = 7 /* read, write, delete */);
     // The guarded root that path lies at or below: the pinned root, else a removable drive.
     [[nodiscard]] std::optional<std::string> guardOf(const std::string& path);
     void knowRoots(const std::vector<Drive>& drives);

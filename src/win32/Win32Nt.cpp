@@ -112,16 +112,19 @@ Opened openAt(HANDLE folder, std::wstring_view name, unsigned long access, unsig
     return opened;
 }
 
-Status dispose(HANDLE h, bool ignoreReadOnly) {
+bool isUnsupported(Status s) {
+    return unsupported(s);
+}
+
+Status disposeAtOnce(HANDLE h, bool ignoreReadOnly) {
     ULONG flags = dispositionDelete | dispositionPosixSemantics;
     if (ignoreReadOnly) {
         flags |= dispositionIgnoreReadOnly;
     }
-    Status s = setInformation(h, &flags, sizeof flags, fileDispositionInformationEx);
-    if (succeeded(s) || !unsupported(s)) {
-        return s;
-    }
-    // The classic disposition: the name goes when the last handle closes.
+    return setInformation(h, &flags, sizeof flags, fileDispositionInformationEx);
+}
+
+Status disposeOnClose(HANDLE h, bool ignoreReadOnly) {
     FILE_BASIC_INFO basic{};
     bool cleared = false;
     if (ignoreReadOnly &&
@@ -135,13 +138,18 @@ Status dispose(HANDLE h, bool ignoreReadOnly) {
         cleared = ::SetFileInformationByHandle(h, FileBasicInfo, &changed, sizeof changed) != 0;
     }
     BOOLEAN deleteFile = TRUE;
-    s = setInformation(h, &deleteFile, sizeof deleteFile, fileDispositionInformation);
+    const Status s = setInformation(h, &deleteFile, sizeof deleteFile, fileDispositionInformation);
     if (!succeeded(s) && cleared) {
         FILE_BASIC_INFO restored{};
         restored.FileAttributes = basic.FileAttributes;
         (void)::SetFileInformationByHandle(h, FileBasicInfo, &restored, sizeof restored);
     }
     return s;
+}
+
+Status dispose(HANDLE h, bool ignoreReadOnly) {
+    const Status s = disposeAtOnce(h, ignoreReadOnly);
+    return succeeded(s) || !unsupported(s) ? s : disposeOnClose(h, ignoreReadOnly);
 }
 
 Status renameAt(HANDLE h, HANDLE folder, std::wstring_view name, bool replace) {

@@ -26,6 +26,8 @@ inline constexpr Status nameCollision = static_cast<Status>(0xC0000035);
 inline constexpr Status pathNotFound = static_cast<Status>(0xC000003A);
 inline constexpr Status notADirectory = static_cast<Status>(0xC0000103);
 inline constexpr Status notSupported = static_cast<Status>(0xC00000BB);
+inline constexpr Status deletePending = static_cast<Status>(0xC0000056);
+inline constexpr Status sharingViolation = static_cast<Status>(0xC0000043);
 inline constexpr Status unavailable = static_cast<Status>(0xC0000001); // no ntdll call
 } // namespace status
 
@@ -48,9 +50,15 @@ struct Opened {
 Opened openAt(HANDLE folder, std::wstring_view name, unsigned long access, unsigned long share,
               unsigned long disposition, unsigned long options);
 
-// Deletes the entry open on h (opened with DELETE): POSIX semantics where the volume has
-// them (the name goes at once), else the classic disposition. With ignoreReadOnly a
-// read-only file goes too; its attribute is then cleared first where it must be.
+// Deletes the entry open on h (opened with DELETE) with POSIX semantics: the name goes at
+// once, also while others hold the file open. With ignoreReadOnly a read-only file goes too.
+Status disposeAtOnce(HANDLE h, bool ignoreReadOnly);
+// Whether a failure says that the volume (or the system) has no such disposition.
+bool isUnsupported(Status s);
+// The classic disposition: the name goes when the last handle on the file closes. With
+// ignoreReadOnly a read-only file's attribute is cleared first (and put back on failure).
+Status disposeOnClose(HANDLE h, bool ignoreReadOnly);
+// POSIX semantics where the volume has them, else the classic disposition.
 Status dispose(HANDLE h, bool ignoreReadOnly);
 
 // Gives the file open on h (opened with DELETE) the name name in the folder held by folder.

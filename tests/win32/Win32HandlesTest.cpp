@@ -122,6 +122,21 @@ TEST(Win32Handles, DeleteHitsTheFileThatWasRead) {
     EXPECT_TRUE(pinned->deleteFile(virus, true));
     EXPECT_FALSE(exists(virus));
 
+    // A file another program holds open goes at once where the volume deletes the POSIX way;
+    // otherwise it stays, with no deletion left pending on that program's handle.
+    writeFile(virus, "MZ");
+    const HANDLE other = ::CreateFileW(win32::apiPath(virus).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const bool deleted = pinned->deleteFile(virus, true);
+    EXPECT_EQ(pinned->lookup(virus), deleted ? Presence::absent : Presence::file);
+    EXPECT_EQ(deleted, !underWine()); // Wine has only the classic deletion
+    ::CloseHandle(other);
+    EXPECT_EQ(exists(virus), !deleted);
+    EXPECT_EQ(pinned->deleteFile(virus, true), !deleted);
+    EXPECT_FALSE(exists(virus));
+
     // A file rewritten by the program itself is no longer the one read.
     writeFile(virus, "MZ");
     ASSERT_TRUE(pinned->openRead(virus));
