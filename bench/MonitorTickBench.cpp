@@ -92,6 +92,44 @@ void BM_MonitorTick(benchmark::State& state) {
 }
 BENCHMARK(BM_MonitorTick)->Unit(benchmark::kMicrosecond);
 
+// A machine with 300 mounts of loop images beside the desktop's (a build farm, snaps): the
+// table is read every tick, the devices' facts only when the table changes.
+void BM_MonitorTick300Mounts(benchmark::State& state) {
+    Desktop desktop;
+    for (unsigned i = 3; i < 273; ++i) {
+        desktop.tree.disk("devices/virtual/block/loop" + std::to_string(i), {7, i}, false);
+        desktop.table += std::to_string(100 + i) + " 21 7:" + std::to_string(i) + " / /srv/img" +
+                         std::to_string(i) + " rw,relatime shared:" + std::to_string(400 + i) +
+                         " - ext4 /dev/loop" + std::to_string(i) + " rw\n";
+    }
+    MountSource source;
+    source.mountInfo = [&desktop]() -> std::optional<std::string> { return desktop.table; };
+    source.roots = desktop.tree.roots();
+    PosixFileSystem fs(source);
+    test::NullView view;
+    test::NullHost host;
+    test::NoWait clock;
+    test::NullQuarantine quarantine;
+    Ports ports{fs, host, view, clock, quarantine};
+    AppState app;
+    for (auto _ : state) {
+        DriveMonitorTick(ports, app);
+    }
+    if (app.probe.found != 1) {
+        state.SkipWithError("the stick was not found");
+    }
+}
+BENCHMARK(BM_MonitorTick300Mounts)->Unit(benchmark::kMicrosecond);
+
+// The real table of this machine through the kernel's change signal.
+void BM_WatchedMountInfo(benchmark::State& state) {
+    auto read = posix::watchMountInfo();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(read());
+    }
+}
+BENCHMARK(BM_WatchedMountInfo)->Unit(benchmark::kMicrosecond);
+
 // The part of a tick that is pure text work.
 void BM_ParseMountInfo(benchmark::State& state) {
     Desktop desktop;

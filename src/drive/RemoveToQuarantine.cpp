@@ -75,15 +75,22 @@ bool removeToQuarantine(Ports& ports, const std::string& path, const char* conde
     if (!id) {
         return false;
     }
-    if (fs.deleteFile(path, true)) {
+    // A delete can be accepted and still not take effect (the file open elsewhere, or held
+    // by the file system): only the drive saying the name is gone counts.
+    (void)fs.deleteFile(path, true);
+    switch (fs.lookup(path)) {
+    case Presence::absent:
         return true;
-    }
-    // The file stays: its copy would only stand for a file that was never removed.
-    if (fs.fileExists(path)) {
+    case Presence::file:
+    case Presence::folder:
+        // The file stays: its copy would only stand for a file that was never removed.
         (void)ports.quarantine.purge(*id);
         return false;
+    case Presence::unknown:
+        break;
     }
-    return true;
+    // The drive cannot tell: the file may be gone, so its copy is kept.
+    return false;
 }
 
 } // namespace tw

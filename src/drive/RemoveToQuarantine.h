@@ -8,8 +8,10 @@ namespace tw {
 
 // Removes a file the way the program removes every file: its bytes go into the quarantine
 // first, and the file is deleted only once that copy is whole and on the disk. When no copy
-// can be made (the file cannot be read, the store is full) the file stays. True when the
-// file is gone; callers judge by testing again all the same. Window events go on being
+// can be made (the file cannot be read, the store is full) the file stays. A file still there
+// after its delete keeps no copy in the quarantine; one the drive can no longer tell of keeps
+// its copy, for it may be gone. True only when the drive answered that the file is gone;
+// callers judge by testing again all the same. Window events go on being
 // handled during a long copy.
 bool removeToQuarantine(Ports& ports, const std::string& path, const char* condemnedBy);
 

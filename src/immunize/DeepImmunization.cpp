@@ -52,7 +52,7 @@ void lockAndReport(Ports& ports, const std::string& autorunPath, const std::stri
 // Failing calls are passed over: the guard-folder test (and on reinforcement the drive's
 // file system) decides whether the folder is locked, the rule read back whether that
 // succeeded.
-void deepImmunization(Ports& ports, AppState& state) {
+void deepImmunization(Ports& ports, Ports& /*onDrive*/, AppState& state) {
     FileSystem& fs = ports.fs;
     MainView& view = ports.view;
     DriveProbe& probe = state.probe;
@@ -68,7 +68,8 @@ void deepImmunization(Ports& ports, AppState& state) {
     }
 
     // The conversion dismounts the drive. Wait, in passes that keep the window usable,
-    // until a ready removable drive is seen again; closing the program ends the wait.
+    // until a ready removable drive is seen again; closing the program ends the wait. The
+    // drives are asked afresh each pass, never through the pin of the drive that left.
     probe.found = 0;
     while (probe.found != 1) {
         modUsbCheck(fs, probe, &state.probedDrive);
@@ -94,8 +95,9 @@ void deepImmunizationOnDrive(Ports& ports, AppState& state, bool batchFilesRun) 
         reinforceProtection(ports, probe, 4);
         // On NTFS the folder is locked even when the guard folder cannot be seen: the
         // access rule of an earlier run may hide it.
-        if (fs.folderExists(guardFolderPath(fs, probe.autorunPath)) ||
-            probedFileSystem(fs, state) == "NTFS") {
+        if (guardFolderBuilt(fs, probe.autorunPath) ||
+            (probedFileSystem(fs, state) == "NTFS" &&
+             fs.lookup(probe.autorunPath) == Presence::folder)) {
             lockAndReport(ports, probe.autorunPath, "免疫操作成功结束！");
         } else {
             reportReinforcementFailed(view);

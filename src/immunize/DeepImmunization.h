@@ -9,6 +9,8 @@ namespace tw {
 // protection as simple immunization does, and denies everyone access to the protective
 // folder. Success is reported only when that rule reads back; a conversion is attempted
 // only where batch files can run.
-void deepImmunization(Ports& ports, AppState& state);
+// The wait probes through outside, as the drive monitor does: a drive pinned before it went
+// away never answers again. The drive that comes back is pinned anew.
+void deepImmunization(Ports& outside, Ports& onDrive, AppState& state);
 
 } // namespace tw

@@ -37,7 +37,11 @@ bool buildProtection(Ports& ports, const DriveProbe& probe) {
     fs.mkDir(guard);
     writeProtectiveAttributes(fs, probe.autorunPath);
     Delay(ports.clock, 3);
-    return fs.folderExists(guard);
+    return guardFolderBuilt(fs, probe.autorunPath);
+}
+
+bool guardFolderBuilt(FileSystem& fs, const std::string& autorunPath) {
+    return fs.lookup(guardFolderPath(fs, autorunPath)) == Presence::folder;
 }
 
 void reportImmunized(MainView& view, const std::string& boxText) {
@@ -63,13 +67,13 @@ void reportBuildFailed(MainView& view) {
 }
 
 // Failing calls are passed over: only the final test of the guard folder decides.
-void simpleImmunization(Ports& ports, AppState& state) {
+void simpleImmunization(Ports& /*outside*/, Ports& ports, AppState& state) {
     FileSystem& fs = ports.fs;
     const DriveProbe& probe = state.probe;
 
     if (fs.folderExists(probe.autorunPath)) {
         reinforceProtection(ports, probe, 2);
-        if (fs.folderExists(guardFolderPath(fs, probe.autorunPath))) {
+        if (guardFolderBuilt(fs, probe.autorunPath)) {
             reportImmunized(ports.view, "免疫操作成功结束！");
         } else {
             reportReinforcementFailed(ports.view);

@@ -29,6 +29,8 @@ void reinforceProtection(Ports& ports, const DriveProbe& probe, int waitSeconds)
 // Builds the protective folder and its guard folder, with their waits; true when the guard
 // folder is there afterwards.
 bool buildProtection(Ports& ports, const DriveProbe& probe);
+// The guard folder reads back as a folder from a drive that still answers.
+bool guardFolderBuilt(FileSystem& fs, const std::string& autorunPath);
 
 // The outcome of a run, in the status line and a box.
 void reportImmunized(MainView& view, const std::string& boxText);
@@ -37,6 +39,6 @@ void reportBuildFailed(MainView& view);
 
 // What simple immunization does after the announcement: builds the protective folder and
 // its guard folder, or reinforces a protective folder without a guard folder.
-void simpleImmunization(Ports& ports, AppState& state);
+void simpleImmunization(Ports& outside, Ports& ports, AppState& state);
 
 } // namespace tw

@@ -18,11 +18,12 @@ void removeThreat(Ports& ports, const DriveProbe& probe) {
     // A refusal is judged by the test below.
     (void)removeToQuarantine(ports, probe.autorunPath, condemned::threatCheck);
     Delay(ports.clock, 1);
-    if (ports.fs.fileExists(probe.autorunPath)) {
+    // Cleared only where the drive answered that the file is gone.
+    if (ports.fs.lookup(probe.autorunPath) == Presence::absent) {
+        status(view, "威胁文件 " + probe.autorunPath + "已成功清除!");
+    } else {
         status(view, "威胁文件 " + probe.autorunPath + "清除失败!");
         view.setForeColor(Ctl::Label7, colors::darkRed);
-    } else {
-        status(view, "威胁文件 " + probe.autorunPath + "已成功清除!");
     }
     Delay(ports.clock, 2);
 }
@@ -51,7 +52,7 @@ void runWithThreatCheck(Ports& ports, AppState& state, ImmunizationSteps steps) 
         }
         status(view, "正在准备为" + probe.drivePath + "盘免疫，请稍等......");
         Delay(ports.clock, 3);
-        steps(onDrive, state);
+        steps(ports, onDrive, state);
     }
 
     view.setTimer2(true);

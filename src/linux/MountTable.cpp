@@ -6,8 +6,10 @@
 #include <array>
 #include <cerrno>
 #include <map>
+#include <memory>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -17,6 +19,8 @@
 namespace tw::posix {
 
 namespace {
+
+constexpr std::size_t mountInfoLimit = 16 * 1024 * 1024;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -521,9 +525,13 @@ volumeOfFolder(const std::string& folder,
     return std::nullopt;
 }
 
-std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const SystemRoots& roots) {
+std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const SystemRoots& roots,
+                                              DiskFactsCache* cache) {
     // A later mount on the same mount point hides the earlier one.
     const std::vector<MountRecord> all = parseMountInfo(text);
+    if (cache != nullptr) {
+        cache->keepOnly(all);
+    }
     std::vector<MountRecord> visible;
     std::map<std::string, std::size_t> byMountPoint;
     for (MountRecord record : all) {
@@ -565,8 +573,25 @@ std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const Syste
         } else if (isCdRom(record)) {
             c.drive.drive.type = drivetype::cdrom;
         } else {
-            c.drive.block = blockDeviceOf(record, roots);
-            c.disk = c.drive.block ? diskFactsOf(*c.drive.block, roots) : std::nullopt;
+            if (const DiskFactsCache::Facts* known = cache ? cache->find(record) : nullptr) {
+                c.drive.block = known->block;
+                if (known->haveDisk) {
+                    c.disk = DiskFacts{known->diskFolder, known->diskName, known->removable,
+                                       known->backingFile};
+                }
+            } else {
+                c.drive.block = blockDeviceOf(record, roots);
+                c.disk = c.drive.block ? diskFactsOf(*c.drive.block, roots) : std::nullopt;
+                if (cache != nullptr) {
+                    DiskFactsCache::Facts facts;
+                    facts.block = c.drive.block;
+                    if (c.disk) {
+                        facts = {c.drive.block,     c.disk->folder,      c.disk->name,
+                                 c.disk->removable, c.disk->backingFile, true};
+                    }
+                    cache->put(record, std::move(facts));
+                }
+            }
             c.drive.drive.type = typeOf(record, c.drive.block.has_value(), c.disk, all);
             if (c.disk && record.mountPoint == "/") {
                 systemDisks.push_back(c.disk->folder);
@@ -595,7 +620,58 @@ std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const Syste
 }
 
 std::optional<std::string> readMountInfo() {
-    return readSmallFile("/proc/self/mountinfo", 16 * 1024 * 1024);
+    return readSmallFile("/proc/self/mountinfo", mountInfoLimit);
+}
+
+std::function<std::optional<std::string>()> watchMountInfo() {
+    struct Watch {
+        Watch() : fd(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC)) {}
+        Watch(const Watch&) = delete;
+        Watch& operator=(const Watch&) = delete;
+        ~Watch() {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        int fd;
+        std::optional<std::string> text;
+    };
+    auto watch = std::make_shared<Watch>();
+    return [watch]() -> std::optional<std::string> {
+        if (watch->fd < 0) {
+            return readMountInfo();
+        }
+        pollfd p{watch->fd, POLLPRI, 0};
+        const int ready = ::poll(&p, 1, 0);
+        if (watch->text && ready == 0) {
+            return watch->text;
+        }
+        // Changed, or not known yet: the poll above has taken note of the change, so one
+        // that comes while reading is reported next time.
+        watch->text = readSmallFile("/proc/self/mountinfo", mountInfoLimit);
+        return watch->text;
+    };
+}
+
+const DiskFactsCache::Facts* DiskFactsCache::find(const MountRecord& mount) const {
+    for (const Slot& slot : m_slots) {
+        if (slot.id == mount.id && slot.dev == mount.dev && slot.source == mount.source) {
+            return &slot.facts;
+        }
+    }
+    return nullptr;
+}
+
+void DiskFactsCache::put(const MountRecord& mount, Facts facts) {
+    m_slots.push_back({mount.id, mount.dev, mount.source, std::move(facts)});
+}
+
+void DiskFactsCache::keepOnly(const std::vector<MountRecord>& table) {
+    std::erase_if(m_slots, [&](const Slot& slot) {
+        return std::none_of(table.begin(), table.end(), [&](const MountRecord& m) {
+            return m.id == slot.id && m.dev == slot.dev && m.source == slot.source;
+        });
+    });
 }
 
 bool mediumPresent(DevNumber block, const SystemRoots& roots) {

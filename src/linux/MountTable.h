@@ -61,6 +61,33 @@ struct MountedDrive {
     std::optional<DevNumber> block; // the partition or disk holding the file system
 };
 
+// The disk facts of mounts already seen, kept across reads of the table: a mount keeps its
+// device while it stays, and a new mount gets a new id, so only new mounts are looked up.
+class DiskFactsCache {
+public:
+    struct Facts {
+        std::optional<DevNumber> block;
+        std::string diskFolder;
+        std::string diskName;
+        bool removable = false;
+        std::string backingFile;
+        bool haveDisk = false;
+    };
+    const Facts* find(const MountRecord& mount) const;
+    void put(const MountRecord& mount, Facts facts);
+    // Forgets the mounts that are no longer in the table.
+    void keepOnly(const std::vector<MountRecord>& table);
+
+private:
+    struct Slot {
+        std::uint64_t id = 0;
+        DevNumber dev;
+        std::string source;
+        Facts facts;
+    };
+    std::vector<Slot> m_slots;
+};
+
 // Decodes the \ooo escapes of mount points and sources ("/media/a\040b" is "/media/a b").
 std::string decodeMountEscapes(std::string_view field);
 
@@ -70,10 +97,14 @@ std::vector<MountRecord> parseMountInfo(std::string_view text);
 // The drives of a mountinfo text: pseudo file systems left out, one drive per file system
 // (the mount of its root preferred over binds), typed like the platform's drives, sorted
 // by mount point.
-std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const SystemRoots& roots);
+std::vector<MountedDrive> drivesFromMountInfo(std::string_view text, const SystemRoots& roots,
+                                              DiskFactsCache* cache = nullptr);
 
 // The text of /proc/self/mountinfo; nothing when it cannot be read.
 std::optional<std::string> readMountInfo();
+// The same text, read again only when the kernel reports that the table changed (the file
+// signals a change to poll); until then the text of the last read.
+std::function<std::optional<std::string>()> watchMountInfo();
 
 // The block device holding a mounted file system, if any. Only a source under /dev is
 // looked at: any other (an image file of ntfs-3g) may lie on a share that does not answer.

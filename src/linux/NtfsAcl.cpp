@@ -17,8 +17,6 @@ constexpr std::size_t headerSize = 20;
 constexpr std::size_t aclHeaderSize = 8;
 constexpr std::size_t aceHeaderSize = 8; // type, flags, size, mask
 constexpr std::uint8_t accessDenied = 1;
-// Object and container inherit, no propagation: they concern children only.
-constexpr std::uint8_t childOnlyFlags = 0x07;
 constexpr std::uint32_t fileAllAccess = 0x1F01FF;
 // S-1-1-0: revision 1, one sub-authority, authority 1 (world), sub-authority 0.
 constexpr std::array<std::uint8_t, 12> everyone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
@@ -154,7 +152,92 @@ std::optional<Bytes> denyEveryoneDescriptor(const Bytes& old) {
     return d;
 }
 
-bool isDenyEveryone(const Bytes& d) {
+namespace {
+
+constexpr std::uint8_t inheritOnly = 0x08;
+
+// The file rights a mask stands for, generic rights mapped as Windows maps them for files.
+std::uint32_t fileRights(std::uint32_t mask) {
+    constexpr std::uint32_t genericRead = 0x80000000;
+    constexpr std::uint32_t genericWrite = 0x40000000;
+    constexpr std::uint32_t genericExecute = 0x20000000;
+    constexpr std::uint32_t genericAll = 0x10000000;
+    if ((mask & genericAll) != 0) {
+        mask |= fileAllAccess;
+    }
+    if ((mask & genericRead) != 0) {
+        mask |= 0x120089;
+    }
+    if ((mask & genericWrite) != 0) {
+        mask |= 0x120116;
+    }
+    if ((mask & genericExecute) != 0) {
+        mask |= 0x1200A0;
+    }
+    return mask & fileAllAccess;
+}
+
+enum class AceKind { allows, denies, other };
+
+AceKind kindOf(std::uint8_t type) {
+    switch (type) {
+    case 0:  // allowed
+    case 4:  // allowed, compound
+    case 5:  // allowed, object
+    case 9:  // allowed, callback
+    case 11: // allowed, callback object
+        return AceKind::allows;
+    case 1:  // denied
+    case 6:  // denied, object
+    case 10: // denied, callback
+    case 12: // denied, callback object
+        return AceKind::denies;
+    default:
+        return AceKind::other;
+    }
+}
+
+// Walks the entries in order, as the access check does: a right denied to Everyone by an
+// earlier entry is denied to every caller, whatever a later entry allows.
+bool listLocksEveryoneOut(const Bytes& d, std::size_t at, std::size_t size) {
+    const std::size_t end = at + size;
+    const std::size_t count = u16(d, at + 4);
+    std::size_t ace = at + aclHeaderSize;
+    std::uint32_t deniedToAll = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ace + aceHeaderSize > end) {
+            return false;
+        }
+        const std::size_t aceSize = u16(d, ace + 2);
+        if (aceSize < aceHeaderSize || ace + aceSize > end) {
+            return false;
+        }
+        const AceKind kind = kindOf(d[ace]);
+        if (kind == AceKind::other) {
+            return false; // cannot be judged, so not counted as locked
+        }
+        // An entry only passed on to children does not apply to the folder itself.
+        if ((d[ace + 1] & inheritOnly) == 0) {
+            const std::uint32_t rights = fileRights(u32(d, ace + 4));
+            if (kind == AceKind::allows && (rights & ~deniedToAll) != 0) {
+                return false;
+            }
+            const std::size_t sid = ace + aceHeaderSize;
+            const auto length = sidLength(d, sid, ace + aceSize);
+            if (d[ace] == accessDenied && length && *length == everyone.size() &&
+                std::equal(everyone.begin(), everyone.end(),
+                           d.begin() + static_cast<std::ptrdiff_t>(sid))) {
+                deniedToAll |= rights;
+            }
+        }
+        ace += aceSize;
+    }
+    return true;
+}
+
+} // namespace
+
+bool locksEveryoneOut(const Bytes& d) {
     const auto header = readHeader(d);
     // No list at all, or a null one, lets everyone in.
     if (!header || (header->control & daclPresent) == 0 || header->dacl == 0) {
@@ -164,25 +247,7 @@ bool isDenyEveryone(const Bytes& d) {
         return false;
     }
     const auto size = aclSize(d, header->dacl);
-    if (!size || u16(d, header->dacl + 4) != 1) {
-        return false;
-    }
-    const std::size_t aclEnd = header->dacl + *size;
-    const std::size_t ace = header->dacl + aclHeaderSize;
-    if (ace + aceHeaderSize > aclEnd) {
-        return false;
-    }
-    const std::size_t aceEnd = ace + u16(d, ace + 2);
-    const std::size_t sid = ace + aceHeaderSize;
-    const auto length = sidLength(d, sid, std::min(aceEnd, aclEnd));
-    if (aceEnd > aclEnd || !length || *length != everyone.size()) {
-        return false;
-    }
-    const std::uint32_t mask = u32(d, ace + 4);
-    return d[ace] == accessDenied && (d[ace + 1] & ~childOnlyFlags) == 0 &&
-           (mask & fileAllAccess) == fileAllAccess &&
-           std::equal(everyone.begin(), everyone.end(),
-                      d.begin() + static_cast<std::ptrdiff_t>(sid));
+    return size && listLocksEveryoneOut(d, header->dacl, *size);
 }
 
 bool writeDenyEveryone(const std::string& path) {
@@ -200,7 +265,7 @@ bool writeDenyEveryone(const std::string& path) {
 bool readsDenyEveryone(const std::string& path) {
     for (const char* name : securityAttributes) {
         if (const auto value = readAttribute(path, name)) {
-            return isDenyEveryone(*value);
+            return locksEveryoneOut(*value);
         }
     }
     return false;

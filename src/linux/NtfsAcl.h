@@ -15,11 +15,13 @@ using Bytes = std::vector<std::uint8_t>;
 // is not a well-formed self-relative one with an owner and a group.
 std::optional<Bytes> denyEveryoneDescriptor(const Bytes& old);
 
-// Whether a self-relative security descriptor's access list is that rule: exactly one entry,
-// an explicit deny of all access for Everyone that applies to the object itself. Entry flags
-// that only pass the rule on to children are accepted (a tool may set them); an inherited or
-// inherit-only entry, a missing or empty list and a malformed descriptor are not.
-bool isDenyEveryone(const Bytes& descriptor);
+// Whether a self-relative security descriptor's access list, by its effect, lets no one in:
+// judged by what the entries grant, in order, not by their layout. No right is granted to
+// anyone when every allow comes after a deny of the same rights to Everyone, allows nothing,
+// or only passes rights on to children. A missing or null list lets everyone in; an empty one
+// lets no one in; a malformed descriptor, or an entry of a kind not judged here, is not
+// counted as locked.
+bool locksEveryoneOut(const Bytes& descriptor);
 
 // Writes the rule on a folder through the NTFS drivers' security attributes (ntfs-3g's
 // system.ntfs_acl, the kernel ntfs3 driver's system.ntfs_security); reads it back. False

@@ -136,7 +136,9 @@ int PinnedDrive::openBeneath(int folderFd, const std::string& name, int flags) c
     return fd.release();
 }
 
-std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const std::string& name) {
+std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const std::string& name,
+                                                          bool& unreadable) {
+    unreadable = true;
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0) {
         return std::nullopt;
@@ -144,6 +146,7 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
     const std::u32string key = foldCase(name);
     const auto cached = m_listings.find(folder.st_ino);
     if (cached != m_listings.end() && sameTime(cached->second.changed, folder.st_ctim)) {
+        unreadable = false;
         const auto hit = cached->second.byFolded.find(key);
         return hit == cached->second.byFolded.end() ? std::nullopt
                                                     : std::optional<std::string>(hit->second);
@@ -168,6 +171,7 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
     if (error) {
         return std::nullopt;
     }
+    unreadable = false;
     const auto hit = listing.byFolded.find(key);
     std::optional<std::string> match =
         hit == listing.byFolded.end() ? std::nullopt : std::optional<std::string>(hit->second);
@@ -180,22 +184,38 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
 }
 
 std::optional<std::string> PinnedDrive::nameIn(int folderFd, const std::string& name,
-                                               struct stat& st, bool& foreign) {
-    if (name == "..") {
+                                               struct stat& st, bool& foreign, Presence* miss) {
+    Presence why = Presence::unknown;
+    const auto missed = [&]() -> std::optional<std::string> {
+        if (miss != nullptr) {
+            *miss = why;
+        }
         return std::nullopt;
+    };
+    if (name == "..") {
+        return missed();
     }
     if (const auto exact = statEntry(folderFd, name.c_str(), 0)) {
         st = exact->st;
         foreign = !onDrive(*exact);
         return name;
     }
-    if (errno != ENOENT || (m_volume && kernelMatchesIgnoringCase(*m_volume, name))) {
-        return std::nullopt;
+    if (errno != ENOENT) {
+        return missed();
     }
-    auto match = matchIgnoringCase(folderFd, name);
-    const auto matched = match ? statEntry(folderFd, match->c_str(), 0) : std::nullopt;
+    if (m_volume && kernelMatchesIgnoringCase(*m_volume, name)) {
+        why = Presence::absent;
+        return missed();
+    }
+    bool unreadable = true;
+    auto match = matchIgnoringCase(folderFd, name, unreadable);
+    if (!match) {
+        why = unreadable ? Presence::unknown : Presence::absent;
+        return missed();
+    }
+    const auto matched = statEntry(folderFd, match->c_str(), 0);
     if (!matched) {
-        return std::nullopt;
+        return missed();
     }
     st = matched->st;
     foreign = !onDrive(*matched);
@@ -302,6 +322,57 @@ bool PinnedDrive::folderExists(const std::string& path) {
     }
     const auto found = findOnDrive(path);
     return found && S_ISDIR(found->st.st_mode);
+}
+
+bool PinnedDrive::answers(int folderFd) {
+    struct stat st {};
+    return folderFd >= 0 && ::fstat(folderFd, &st) == 0 && st.st_nlink > 0;
+}
+
+Presence PinnedDrive::lookup(const std::string& path) {
+    const auto parts = partsOf(path);
+    if (!parts) {
+        return m_outside.lookup(path);
+    }
+    if (!answers(m_rootFd.get())) {
+        return Presence::unknown;
+    }
+    int folderFd = m_rootFd.get();
+    posix::Fd held(-1);
+    for (std::size_t i = 0; i < parts->size(); ++i) {
+        const std::string& part = (*parts)[i];
+        if (part == "..") {
+            return Presence::unknown;
+        }
+        struct stat st {};
+        bool foreign = false;
+        Presence miss = Presence::unknown;
+        const auto name = nameIn(folderFd, part, st, foreign, &miss);
+        if (!name) {
+            // A miss counts only where the folder, and the drive, still answer afterwards: a
+            // folder taken off its volume says ENOENT to every name.
+            return miss == Presence::absent && answers(folderFd) && answers(m_rootFd.get())
+                       ? Presence::absent
+                       : Presence::unknown;
+        }
+        if (foreign) {
+            return Presence::unknown; // what lies below a mount inside the drive is hidden
+        }
+        const bool last = i + 1 == parts->size();
+        if (last) {
+            return S_ISDIR(st.st_mode) ? Presence::folder : Presence::file;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            return Presence::absent; // no name can lie below a file
+        }
+        posix::Fd next(openBeneath(folderFd, *name, O_PATH | O_DIRECTORY));
+        if (next.get() < 0) {
+            return Presence::unknown;
+        }
+        folderFd = next.get();
+        held = std::move(next);
+    }
+    return Presence::folder; // the root itself
 }
 
 std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folder, bool folders) {

@@ -45,6 +45,9 @@ public:
 
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
+    // "absent" only when the folder that would hold the name answered without it; a root
+    // that no longer answers (the drive pulled out) tells nothing.
+    Presence lookup(const std::string& path) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
@@ -88,9 +91,12 @@ private:
     std::optional<Found> findOnDrive(const std::string& path);
     // The name as the folder spells it: the exact name, else the one equal ignoring case.
     // foreign: the entry is the root of something mounted there.
+    // miss, where given, tells why nothing was found: absent, or unknown when the folder
+    // could not be read.
     std::optional<std::string> nameIn(int folderFd, const std::string& name, struct stat& st,
-                                      bool& foreign);
-    std::optional<std::string> matchIgnoringCase(int folderFd, const std::string& name);
+                                      bool& foreign, Presence* miss = nullptr);
+    std::optional<std::string> matchIgnoringCase(int folderFd, const std::string& name,
+                                                 bool& unreadable);
     // Opens a name of a folder on the drive: no link, no other file system.
     int openBeneath(int folderFd, const std::string& name, int flags) const;
     // The entry found, opened for reading where it is a file or folder that allows it, else
@@ -106,6 +112,8 @@ private:
                       const std::function<bool(const std::string&)>& onDriveCall,
                       const std::function<bool()>& elsewhere);
     std::optional<std::vector<Entry>> children(const std::string& folder, bool folders);
+    // The folder behind the descriptor still answers and is still linked into its volume.
+    [[nodiscard]] static bool answers(int folderFd);
     // On the drive's own mount: same device and, where the kernel tells, the same mount.
     [[nodiscard]] bool onDrive(const EntryStatView& e) const;
 

@@ -47,17 +47,28 @@ bool isAtOrBelow(const std::string& path, const std::string& folder) {
 
 // The one entry of folder equal to name ignoring case; the first in byte order when
 // several are (a case-sensitive file system can hold both); nothing when none is.
-std::optional<std::string> matchInFolder(const std::string& folder, const std::string& name) {
+std::optional<std::string> matchInFolder(const std::string& folder, const std::string& name,
+                                         bool* unreadable = nullptr) {
     posix::DirStream dir(folder);
+    if (unreadable != nullptr) {
+        *unreadable = true;
+    }
     if (!dir.open()) {
         return std::nullopt;
     }
     std::optional<std::string> match;
-    while (const char* entry = dir.next()) {
+    bool error = false;
+    while (const char* entry = dir.next(error)) {
         const std::string candidate = entry;
         if (namesEqualIgnoringCase(candidate, name) && (!match || candidate < *match)) {
             match = candidate;
         }
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    if (unreadable != nullptr) {
+        *unreadable = false;
     }
     return match;
 }
@@ -237,13 +248,31 @@ std::vector<Drive> PosixFileSystem::drives() {
         return parseDeclaredDrives(*m_declared);
     }
     std::vector<Drive> result;
-    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
-        for (posix::MountedDrive& mounted : posix::drivesFromMountInfo(*text, m_source.roots)) {
-            result.push_back(std::move(mounted.drive));
-        }
+    if (const Table* t = table()) {
+        result = t->drives;
     }
     knowRoots(result);
     return result;
+}
+
+const PosixFileSystem::Table* PosixFileSystem::table() {
+    auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt;
+    if (!text) {
+        m_table.reset();
+        return nullptr;
+    }
+    if (m_table && m_table->text == *text) {
+        return &*m_table;
+    }
+    Table t;
+    t.records = posix::parseMountInfo(*text);
+    for (posix::MountedDrive& mounted :
+         posix::drivesFromMountInfo(*text, m_source.roots, &m_diskFacts)) {
+        t.drives.push_back(std::move(mounted.drive));
+    }
+    t.text = std::move(*text);
+    m_table = std::move(t);
+    return &*m_table;
 }
 
 namespace {
@@ -263,8 +292,8 @@ bool PosixFileSystem::isReady(const Drive& drive) {
         return rootReadable(drive.path);
     }
     // The drive may be an old copy: it must still be in the table, on the same device.
-    if (const auto text = m_source.mountInfo ? m_source.mountInfo() : std::nullopt) {
-        const auto records = posix::parseMountInfo(*text);
+    if (const Table* t = table()) {
+        const auto& records = t->records;
         const bool inTable =
             std::any_of(records.begin(), records.end(), [&](const posix::MountRecord& r) {
                 return r.mountPoint == drive.path && r.dev == mounted->mount.dev;
@@ -321,10 +350,33 @@ bool PosixFileSystem::exactMissIsFinal(const std::string& folder, const std::str
     return volume && kernelMatchesIgnoringCase(*volume, name);
 }
 
-std::optional<std::string> PosixFileSystem::findEntry(const std::string& rawPath) {
+namespace {
+
+bool statFound(bool driveRoot, const std::string& path, struct stat& st) {
+    return (driveRoot ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> PosixFileSystem::findEntry(const std::string& rawPath, Presence* miss) {
+    Presence why = Presence::unknown;
+    const auto missed = [&]() -> std::optional<std::string> {
+        if (miss != nullptr) {
+            *miss = why;
+        }
+        return std::nullopt;
+    };
+    // A miss is "absent" only where the lookup said so of a folder that still answers.
+    const auto absentFrom = [&](const std::string& folder) {
+        struct stat holder {};
+        why = ::stat(folder.empty() ? "." : folder.c_str(), &holder) == 0 && holder.st_nlink > 0
+                  ? Presence::absent
+                  : Presence::unknown;
+        return missed();
+    };
     const std::string path = stripTrailingSeparators(rawPath);
     if (path.empty()) {
-        return std::nullopt;
+        return missed();
     }
     ensureRootsKnown();
     const std::string* guard = guardedRootOf(path);
@@ -332,14 +384,17 @@ std::optional<std::string> PosixFileSystem::findEntry(const std::string& rawPath
     // Elsewhere (the temporary folder, the program's folder) names are exact: a user's
     // CONVERT.BAT is not the program's convert.bat.
     if (guard == nullptr) {
-        return lstatOf(path, st) ? std::optional<std::string>(path) : std::nullopt;
+        if (lstatOf(path, st)) {
+            return path;
+        }
+        return errno == ENOENT ? absentFrom(parentOf(path)) : missed();
     }
     // Walk the components, matching each one ignoring case where the exact name is absent.
     // Below a removable drive's root, every folder on the way must be a folder itself.
-    std::string current = guard != nullptr ? *guard : (path[0] == '/' ? "/" : "");
-    std::size_t pos = guard != nullptr ? guard->size() : 0;
-    if (guard != nullptr && ::stat(guard->c_str(), &st) != 0) {
-        return std::nullopt;
+    std::string current = *guard;
+    std::size_t pos = guard->size();
+    if (::stat(guard->c_str(), &st) != 0) {
+        return missed();
     }
     while (pos < path.size()) {
         auto next = path.find('/', pos);
@@ -348,33 +403,51 @@ std::optional<std::string> PosixFileSystem::findEntry(const std::string& rawPath
         }
         const std::string component = path.substr(pos, next - pos);
         pos = next + 1;
-        if (component.empty() || (guard != nullptr && component == ".")) {
+        if (component.empty() || component == ".") {
             continue;
         }
-        if (guard != nullptr && component == "..") {
-            return std::nullopt;
+        if (component == "..") {
+            return missed();
         }
         std::string candidate = join(current, component);
         if (!lstatOf(candidate, st)) {
-            if (component == "." || component == ".." || exactMissIsFinal(current, component)) {
-                return std::nullopt;
+            if (errno != ENOENT) {
+                return missed();
             }
-            const auto match = matchInFolder(current, component);
+            if (exactMissIsFinal(current, component)) {
+                return absentFrom(current);
+            }
+            bool unreadable = true;
+            const auto match = matchInFolder(current, component, &unreadable);
             if (!match) {
-                return std::nullopt;
+                return unreadable ? missed() : absentFrom(current);
             }
             candidate = join(current, *match);
             if (!lstatOf(candidate, st)) {
-                return std::nullopt;
+                return missed();
             }
         }
         const bool last = path.find_first_not_of('/', pos) == std::string::npos;
-        if (guard != nullptr && !last && !S_ISDIR(st.st_mode)) {
-            return std::nullopt;
+        if (!last && !S_ISDIR(st.st_mode)) {
+            why = Presence::absent; // nothing lies below a file
+            return missed();
         }
         current = std::move(candidate);
     }
     return current;
+}
+
+Presence PosixFileSystem::lookup(const std::string& path) {
+    Presence miss = Presence::unknown;
+    const auto found = findEntry(path, &miss);
+    if (!found) {
+        return miss;
+    }
+    struct stat st {};
+    if (!statFound(isDriveRoot(*found), *found, st)) {
+        return errno == ENOENT ? Presence::absent : Presence::unknown;
+    }
+    return S_ISDIR(st.st_mode) ? Presence::folder : Presence::file;
 }
 
 std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::string& rawPath) {
@@ -406,14 +479,6 @@ std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::stri
     }
     return Placement{exact, false};
 }
-
-namespace {
-
-bool statFound(bool driveRoot, const std::string& path, struct stat& st) {
-    return (driveRoot ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0;
-}
-
-} // namespace
 
 bool PosixFileSystem::fileExists(const std::string& path) {
     const auto found = findEntry(path);

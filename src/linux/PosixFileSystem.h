@@ -15,7 +15,7 @@ namespace tw {
 // machine's device facts), and how a folder's file system is told. Tests feed a table of
 // their own and a fake device tree.
 struct MountSource {
-    std::function<std::optional<std::string>()> mountInfo = posix::readMountInfo;
+    std::function<std::optional<std::string>()> mountInfo = posix::watchMountInfo();
     posix::SystemRoots roots;
 };
 
@@ -62,7 +62,10 @@ public:
     // The path of an existing entry, matched the way Windows matches names: the exact
     // name first, else the entry of its folder equal to it ignoring letter case (the
     // first in byte order when several are).
-    std::optional<std::string> findEntry(const std::string& path);
+    // miss, where given, tells why nothing was found: absent only when the folder that
+    // would hold the name was read and lacks it; unknown when something could not be read.
+    std::optional<std::string> findEntry(const std::string& path, Presence* miss = nullptr);
+    Presence lookup(const std::string& path) override;
 
 private:
     // Where a new entry would go: the parent looked up, and the existing entry of that
@@ -84,8 +87,19 @@ private:
     bool mountedAt(const std::string& root, int rootFd);
     [[nodiscard]] const std::string* guardedRootOf(const std::string& path) const;
 
+    // The mount table as last read, with what was made of it: the monitor asks every few
+    // seconds, and the table seldom changes.
+    struct Table {
+        std::string text;
+        std::vector<posix::MountRecord> records;
+        std::vector<Drive> drives;
+    };
+    const Table* table();
+
     std::optional<std::string> m_declared;
     MountSource m_source;
+    std::optional<Table> m_table;
+    posix::DiskFactsCache m_diskFacts;
     bool m_rootsKnown = false;
     std::vector<std::string> m_driveRoots;
     std::vector<std::string> m_guardedRoots; // removable drives' roots

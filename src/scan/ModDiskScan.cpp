@@ -39,7 +39,7 @@ void ModDiskScan(Ports& ports) {
         status(view, "正在清除" + autorunPath + "，请稍候......");
         (void)removeToQuarantine(pinned.get(), autorunPath, condemned::diskScan);
         Delay(ports.clock, 1);
-        if (!disk.fileExists(autorunPath)) {
+        if (disk.lookup(autorunPath) == Presence::absent) {
             status(view, "成功清除" + autorunPath + "!", colors::green);
             view.msgBox(autorunPath + "处理成功！", mb::okOnly + mb::information, "提示");
         } else {

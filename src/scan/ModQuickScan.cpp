@@ -55,11 +55,12 @@ private:
                 status(m_view, "发现伪装文件夹病毒" + exe + "，正在处理......", colors::darkRed);
                 (void)removeToQuarantine(m_ports, exe, condemned::disguisedFolder);
                 Delay(m_clock, 2);
-                if (!m_fs.fileExists(exe)) {
+                if (removed(exe)) {
                     status(m_view, "伪装文件夹病毒" + exe + "处理成功！", colors::green);
                     Delay(m_clock, 2);
                 } else {
                     status(m_view, "伪装文件夹病毒" + exe + "处理失败！");
+                    noteFailure();
                     Delay(m_clock, 1);
                 }
             }
@@ -75,6 +76,7 @@ private:
                     Delay(m_clock, 2);
                 } else {
                     status(m_view, "异常文件夹：" + p + "处理失败！");
+                    noteFailure();
                     Delay(m_clock, 1);
                 }
             }
@@ -102,10 +104,11 @@ private:
             status(m_view, "正在清理" + autorunPath + "，请稍候......");
             Delay(m_clock, 2);
             (void)removeToQuarantine(m_ports, autorunPath, condemned::autorunFile);
-            if (!m_fs.fileExists(autorunPath)) {
+            if (removed(autorunPath)) {
                 status(m_view, "病毒配置文件" + autorunPath + "清理成功！", colors::green);
             } else {
                 status(m_view, "病毒配置文件" + autorunPath + "清理失败！");
+                noteFailure();
             }
             Delay(m_clock, 2);
         }
@@ -150,10 +153,11 @@ private:
         }
         (void)removeToQuarantine(m_ports, *onDrive, condemned::autorunTarget);
         Delay(m_clock, 1);
-        if (!m_fs.fileExists(*onDrive)) {
+        if (removed(*onDrive)) {
             status(m_view, "已成功清除威胁！", colors::green);
         } else {
             status(m_view, "威胁清除失败！");
+            noteFailure();
         }
         Delay(m_clock, 2);
     }
@@ -180,10 +184,11 @@ private:
                 status(m_view, "发现病毒" + p + "，正在处理......");
                 (void)removeToQuarantine(m_ports, p, condemned::markedFile);
                 Delay(m_clock, 2);
-                if (!m_fs.fileExists(p)) {
+                if (removed(p)) {
                     status(m_view, "威胁" + p + "已成功清除！");
                 } else {
                     status(m_view, "威胁" + p + "清除失败！");
+                    noteFailure();
                 }
                 Delay(m_clock, 2);
             } else if (file.name != ownProgram && isExecutableOrScript(file.name)) {
@@ -195,11 +200,12 @@ private:
                 }
                 (void)removeToQuarantine(m_ports, p, condemned::suspiciousFile);
                 Delay(m_clock, 1);
-                if (!m_fs.fileExists(p)) {
+                if (removed(p)) {
                     status(m_view, "可疑文件已成功清除!", colors::green);
                     Delay(m_clock, 3);
                 } else {
                     status(m_view, "可疑文件清除失败！");
+                    noteFailure();
                     Delay(m_clock, 2);
                 }
             }
@@ -209,10 +215,25 @@ private:
         }
     }
 
+    // Gone only where the drive answered that the name is not there: a drive that went away
+    // says nothing about its files.
+    bool removed(const std::string& path) { return m_fs.lookup(path) == Presence::absent; }
+
+    [[nodiscard]] bool driveAnswers() {
+        return m_fs.isReady(Drive{m_drivePath, drivetype::removable, {}});
+    }
+
+    // A step that failed because the drive went away leaves the whole scan unfinished.
+    void noteFailure() {
+        if (!driveAnswers()) {
+            m_readable = false;
+        }
+    }
+
     // A phase that found nothing says so only while the drive's root can still be read: a
     // drive gone away (or a root that cannot be read) is not a clean drive.
     void endOfPhase(const std::string& nothingFound) {
-        if (m_fs.isReady(Drive{m_drivePath, drivetype::removable, {}})) {
+        if (driveAnswers()) {
             status(m_view, nothingFound);
         } else {
             m_readable = false;

@@ -8,7 +8,8 @@ namespace tw {
 
 // The quick-scan engine: three phases over the root of the drive at drivePath, with the
 // drive pinned for the whole scan. False when the drive's root could not be read at the end
-// of a phase with nothing found: the scan could not tell whether the drive is clean.
+// of a phase with nothing found, or after a step that failed: the scan could not tell
+// whether the drive is clean.
 bool QuickScan(Ports& ports, const std::string& drivePath);
 
 // What a phase shows instead of its nothing-found text when the drive's root can no longer

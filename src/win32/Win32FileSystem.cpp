@@ -1,6 +1,7 @@
 #include "win32/Win32FileSystem.h"
 
 #include "drive/DeclaredDrives.h"
+#include "win32/Win32Acl.h"
 #include "win32/Win32Handle.h"
 #include "win32/Win32Nt.h"
 #include "win32/Win32Readers.h"
@@ -744,25 +745,7 @@ bool Win32FileSystem::deniesEveryone(const std::string& folder) {
                           nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    bool denies = false;
-    void* ace = nullptr;
-    // No list, or a null one, lets everyone in; exactly one entry denying Everyone keeps
-    // everyone out.
-    if (dacl != nullptr && dacl->AceCount == 1 && ::GetAce(dacl, 0, &ace)) {
-        const auto* header = static_cast<const ACE_HEADER*>(ace);
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE &&
-            (header->AceFlags & INHERIT_ONLY_ACE) == 0 &&
-            ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                       &everyone)) {
-            const auto* denied = static_cast<const ACCESS_DENIED_ACE*>(ace);
-            const auto sid = const_cast<DWORD*>(&denied->SidStart);
-            denies = (denied->Mask & fileAllAccess) == fileAllAccess &&
-                     ::EqualSid(static_cast<PSID>(sid), everyone);
-            ::FreeSid(everyone);
-        }
-    }
+    const bool denies = win32::locksEveryoneOut(dacl);
     ::LocalFree(descriptor);
     return denies;
 }

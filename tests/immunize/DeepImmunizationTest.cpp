@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <stdexcept>
 
 namespace tw::test {
 namespace {
@@ -60,14 +61,17 @@ TEST(DeepImmunization, Fat32DriveIsConvertedAndTheRunWaitsUntilItIsBack) {
     h.host.onStart = [&](const std::string& path) {
         started[path] = readFile(path);
         if (path == t + native("/convert.bat")) {
-            // The conversion dismounts the drive; it comes back as NTFS 11 s later.
-            h.faulty.readyOverride = [](const Drive&) { return false; };
-            after(h, 11s, [&h] {
-                h.faulty.readyOverride = nullptr;
+            // The conversion dismounts the drive; it comes back as NTFS 11 s later. The run's
+            // pin on it is dead from then on.
+            h.faulty.pullOut(d);
+            after(h, 11s, [&h, d] {
+                h.faulty.putBack(d);
                 h.faulty.fileSystemNameOverride = "NTFS";
             });
         }
     };
+    // A wait that asked the dead pin would never end.
+    after(h, 600s, [] { throw std::runtime_error("the drive that came back was never seen"); });
     // In the middle of the wait the window answers: the about window opens, a second
     // immunization is not started.
     after(h, 12s, [&h] {
@@ -166,6 +170,37 @@ TEST(DeepImmunization, GuardFolderThatCannotBeMadeCountsOnNtfsOnlyWhenReinforcin
         if (c.protectiveFolderThere) {
             EXPECT_EQ(getAttr(d + native("/autorun.inf")), keptOnFolder(7U | attr::directory));
         }
+    }
+}
+
+// The stick leaves as the guard folder is made, after the wait: nothing is locked, and the run
+// says the protection failed, never that it succeeded.
+TEST(DeepImmunization, ADriveThatLeavesAfterTheWaitEndsInFailure) {
+    for (const bool protectiveFolderThere : {true, false}) {
+        SCOPED_TRACE(protectiveFolderThere ? "reinforcement" : "fresh");
+        Harness h;
+        caclsWorksOnNtfs(h);
+        const std::string d = h.stick.path();
+        h.faulty.fileSystemNameOverride = "NTFS";
+        if (protectiveFolderThere) {
+            makeDir(d + native("/autorun.inf"));
+        }
+        h.faulty.refuse = [&h, d](const std::string& op, const std::string& path) {
+            const bool leaves = op == "mkDir" && path.find(guardName) != std::string::npos;
+            if (leaves) {
+                h.faulty.pullOut(d);
+            }
+            return leaves;
+        };
+
+        EXPECT_EQ(click(h, Ctl::Label3),
+                  cat({opening(d), driveFound,
+                       protectiveFolderThere ? reinforcing(d, "wait 4s") : building(d),
+                       protectiveFolderThere
+                           ? failed("操作结束！但免疫加强操作失败！", "免疫加强操作失败！")
+                           : failed("操作结束！但免疫未成功建立！", "免疫操作失败！"),
+                       monitorResumes}));
+        EXPECT_FALSE(exists(d + native("/autorun.inf/") + guardName));
     }
 }
 

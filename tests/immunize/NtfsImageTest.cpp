@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 #include <vector>
 
 namespace tw::test {
@@ -82,6 +83,38 @@ TEST_F(NtfsImage, DeepImmunizationLocksTheProtectiveFolderItself) {
               cat({opening(d), driveFound, alreadyImmunized(d, "wait 4s"), lockingNatively,
                    succeeded("免疫操作成功结束！"), monitorResumes}));
     EXPECT_EQ(securityDescriptor(a), locked);
+}
+
+// The stick is pulled out while the immunization is announced (its file-system process ends)
+// and put back at the same place during the wait: the run sees it come back, and builds and
+// locks the protection on the stick as it is now.
+TEST_F(NtfsImage, DeepImmunizationWaitsForAStickPulledOutAndPutBack) {
+    using namespace std::chrono_literals;
+    if (const auto reason = cannotPullOut()) {
+        GTEST_SKIP() << *reason;
+    }
+    Harness h;
+    h.host.batchFilesRun = false;
+    h.declareDrives("removable=" + mountPoint);
+    const std::string d = mountPoint;
+    const std::string a = d + "/autorun.inf";
+    bool pulled = false;
+    bool back = false;
+    after(h, 4s, [&] { pulled = pullOutStick(); });
+    after(h, 8s, [&] { back = putBackStick(); });
+    after(h, 600s, [] { throw std::runtime_error("the stick that came back was never seen"); });
+
+    EXPECT_EQ(click(h, Ctl::Label3), cat({opening(d),
+                                          {"wait 5s", "wait 5s", "wait 1s"},
+                                          building(d),
+                                          lockingNatively,
+                                          succeeded("免疫操作已完成！"),
+                                          monitorResumes}));
+    ASSERT_TRUE(pulled);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(std::filesystem::is_directory(a + "/" + guardName));
+    EXPECT_EQ(storedNtfsAttributes(a), 0x17U);
+    EXPECT_EQ(securityDescriptor(a).substr(0, 8), "01000490"); // protected, with its list
 }
 
 } // namespace

@@ -40,7 +40,7 @@ TEST(SimpleImmunization, EmptyDriveGetsBothFoldersAndTheMonitorResumesAnInterval
                          "mkDir " + a,
                          "mkDir " + a + native("/Velmora免疫文件夹.../"),
                          "setAttributes " + a,
-                         "folderExists " + a + native("/Velmora免疫文件夹.../"),
+                         "lookup " + a + native("/Velmora免疫文件夹.../"),
                      }));
     EXPECT_EQ(namesIn(d), std::vector<std::string>{"autorun.inf"});
     EXPECT_EQ(getAttr(a), keptOnFolder(7U | attr::directory));

@@ -85,22 +85,45 @@ TEST(ThreatCheck, ReadOnlyAutorunFileIsDeletedAfterTheWarning) {
     }
 }
 
-// A file that stays, because its deletion is refused or because the quarantine cannot take a
-// copy of it (a store that cannot be written), shows the same failure.
+// A file that stays, because its deletion is refused, accepted without effect, or because the
+// quarantine cannot take a copy of it (a store that cannot be written), shows the same
+// failure; so does one on a drive that leaves as it is deleted, and nothing is built there.
+// Only the copy of a file that may be gone is kept.
 TEST(ThreatCheck, AFileThatStaysTurnsDarkRedAndTheRunEndsInFailure) {
-    for (const bool refused : {true, false}) {
-        SCOPED_TRACE(refused ? "deletion refused" : "no copy in the quarantine");
+    enum class Fault { refused, withoutEffect, noCopy, driveLeaves };
+    struct Case {
+        const char* name;
+        Fault fault;
+        std::size_t copiesKept;
+    };
+    const Case cases[] = {
+        {"deletion refused", Fault::refused, 0},
+        {"deletion accepted without effect", Fault::withoutEffect, 0},
+        {"no copy in the quarantine", Fault::noCopy, 0},
+        {"the drive leaves as the file is deleted", Fault::driveLeaves, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         Harness h;
         const std::string d = h.stick.path();
         const std::string a = d + native("/autorun.inf");
         writeFile(a, "[autorun]\r\nopen=virus.exe\r\n");
         setAttr(a, attr::hidden | attr::archive);
-        h.faulty.refuse = [a, refused](const std::string& op, const std::string& path) {
-            return refused && op == "deleteFile" && path == a;
+        h.faulty.refuse = [&h, a, c](const std::string& op, const std::string& path) {
+            if (op != "deleteFile" || path != a) {
+                return false;
+            }
+            if (c.fault == Fault::driveLeaves) {
+                h.faulty.pullOut(h.stick.path());
+            }
+            return c.fault == Fault::refused || c.fault == Fault::driveLeaves;
         };
+        if (c.fault == Fault::withoutEffect) {
+            h.faulty.deleteWithoutEffect = [a](const std::string& path) { return path == a; };
+        }
         writeFile(h.program / "not-a-folder", "");
         RealQuarantine unwritable(h.program / "not-a-folder/quarantine", *h.real);
-        if (!refused) {
+        if (c.fault == Fault::noCopy) {
             h.quarantineInUse = &unwritable;
         }
 
@@ -121,7 +144,7 @@ TEST(ThreatCheck, AFileThatStaysTurnsDarkRedAndTheRunEndsInFailure) {
         // The surviving file is neither changed nor given the protective attributes.
         EXPECT_EQ(readFile(a), "[autorun]\r\nopen=virus.exe\r\n");
         EXPECT_EQ(getAttr(a), attr::hidden | attr::archive);
-        EXPECT_EQ(h.quarantine.list()->size(), 0u);
+        EXPECT_EQ(h.quarantine.list()->size(), c.copiesKept);
     }
 }
 

@@ -268,6 +268,30 @@ TEST(MountTable, DriveKeepsWhatLaterQuestionsNeed) {
     EXPECT_FALSE(posix::decodeDriveId(Drive{"/tmp/stick", 1, "declared:/tmp/stick"}));
 }
 
+// Across reads the facts of a mount are kept while it stays; a new mount is looked up anew,
+// also when it reuses the device numbers of one that left (another stick in the same port).
+TEST(MountTable, FactsCacheKeepsMountsAndRereadsNewOnes) {
+    FakeDeviceTree tree;
+    tree.disk(usbStickDisk, {8, 16}, true);
+    tree.partition(usbStickDisk, "sdb1", {8, 17});
+    posix::DiskFactsCache cache;
+    const std::string root = "26 1 8:1 / / rw - ext4 /dev/sda1 rw\n";
+    const std::string stick = "27 26 8:17 / /media/stick rw - vfat /dev/sdb1 rw\n";
+    const auto types = [&](const std::string& table) {
+        return pathsAndTypes(posix::drivesFromMountInfo(table, tree.roots(), &cache));
+    };
+    using Types = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(types(root + stick), (Types{{"/", 2}, {"/media/stick", 1}}));
+    // The disk's flag is read once per mount: a changed sysfs does not change mount 27.
+    tree.remove("sys/" + usbStickDisk + "/removable");
+    tree.file("sys/" + usbStickDisk + "/removable", "0\n");
+    EXPECT_EQ(types(root + stick), (Types{{"/", 2}, {"/media/stick", 1}}));
+    // Unplugged, then a fixed disk at the same numbers gets a new mount id.
+    EXPECT_EQ(types(root), (Types{{"/", 2}}));
+    EXPECT_EQ(types(root + "28 26 8:17 / /media/stick rw - vfat /dev/sdb1 rw\n"),
+              (Types{{"/", 2}, {"/media/stick", 2}}));
+}
+
 // The disk the system runs from is not a stick, whatever its removable flag says.
 TEST(MountTable, SystemDiskIsNeverRemovable) {
     FakeDeviceTree tree;

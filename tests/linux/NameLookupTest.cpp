@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -86,6 +88,42 @@ TEST_F(NameLookup, FindsEntriesAsWindowsWould) {
     EXPECT_TRUE(fs.folderExists(stick / "photos/"));
     EXPECT_FALSE(fs.fileExists(stick / "photos"));
     EXPECT_TRUE(fs.folderExists(stick.path() + "/"));
+}
+
+// What a lookup tells, the same through the drive's pinned view and without it; once the
+// drive's root is gone, nothing is absent any more: nothing can be told.
+TEST_F(NameLookup, PresenceTellsAMissingNameFromADriveThatCannotAnswer) {
+    ASSERT_EQ(::symlink("/etc", (stick / "link").c_str()), 0);
+    struct Case {
+        const char* asked;
+        Presence found;
+    };
+    const Case cases[] = {
+        {"", Presence::folder},
+        {"autorun.inf", Presence::file},
+        {"PHOTOS/", Presence::folder},
+        {"photos/inner.TXT", Presence::file},
+        {"link", Presence::file}, // never followed
+        {"nothing.txt", Presence::absent},
+        {"Photos/nothing", Presence::absent},
+        {"missing/readme.txt", Presence::absent},
+        {"readme.txt/below", Presence::absent},
+        {"link/passwd", Presence::absent},
+    };
+    const auto pinned = fs.pinDrive(stick.path());
+    for (FileSystem* view : {static_cast<FileSystem*>(&fs), pinned.get()}) {
+        for (const Case& c : cases) {
+            EXPECT_EQ(view->lookup(stick / c.asked), c.found)
+                << c.asked << (view == &fs ? "" : " (pinned)");
+        }
+    }
+    removeAll(stick.path());
+    for (FileSystem* view : {static_cast<FileSystem*>(&fs), pinned.get()}) {
+        for (const char* asked : {"", "autorun.inf", "nothing.txt", "Photos/nothing"}) {
+            EXPECT_EQ(view->lookup(stick / asked), Presence::unknown)
+                << asked << (view == &fs ? "" : " (pinned)");
+        }
+    }
 }
 
 TEST_F(NameLookup, ChangesGoToTheEntryFoundIgnoringCase) {

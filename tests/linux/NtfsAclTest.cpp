@@ -1,9 +1,12 @@
 #include "linux/NtfsAcl.h"
+#include "support/AclForms.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tw::test {
 namespace {
@@ -34,11 +37,67 @@ std::string ace(const std::string& typeAndFlags, const std::string& mask) {
 const std::string denyAll = ace("0100", "ff011f00");
 const std::string locked = ntfs3g("0490", "02001c0001000000" + denyAll);
 
-TEST(NtfsAcl, OnlyTheOneExplicitDenyOfEverythingForEveryoneCounts) {
+// A SID's bytes from its text form S-1-<authority>-<sub>...
+std::string sidHex(const std::string& text) {
+    std::vector<std::uint32_t> parts;
+    std::size_t pos = 4; // after "S-1-"
+    while (pos <= text.size()) {
+        const std::size_t end = std::min(text.find('-', pos), text.size());
+        parts.push_back(static_cast<std::uint32_t>(std::stoul(text.substr(pos, end - pos))));
+        pos = end + 1;
+    }
+    Bytes b = {1, static_cast<std::uint8_t>(parts.size() - 1), 0, 0, 0, 0,
+               0, static_cast<std::uint8_t>(parts[0])};
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            b.push_back(static_cast<std::uint8_t>(parts[i] >> shift));
+        }
+    }
+    std::string hex;
+    for (const std::uint8_t byte : b) {
+        static const char digits[] = "0123456789abcdef";
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+std::string le16(std::size_t v) {
+    return sidHex("S-1-0-" + std::to_string(v)).substr(16, 4);
+}
+
+std::string le32(std::uint32_t v) {
+    return sidHex("S-1-0-" + std::to_string(v)).substr(16, 8);
+}
+
+// The descriptor as ntfs-3g hands it out, its list built from the form.
+std::string descriptorOf(const AclForm& form) {
+    if (!form.hasList) {
+        return ntfs3g("0080", "");
+    }
+    std::string entries;
+    for (const AceForm& e : form.entries) {
+        const std::string sid = sidHex(e.sid);
+        entries += (e.allows ? "00" : "01") + le32(e.flags).substr(0, 2) +
+                   le16(8 + sid.size() / 2) + le32(e.mask) + sid;
+    }
+    return ntfs3g("0494", "0200" + le16(8 + entries.size() / 2) + le16(form.entries.size()) +
+                              "0000" + entries);
+}
+
+// The list is judged by what it grants, in order, whatever its layout.
+TEST(NtfsAcl, LockedByEffectNotByLayout) {
+    for (const AclForm& form : aclForms()) {
+        SCOPED_TRACE(form.what);
+        EXPECT_EQ(posix::locksEveryoneOut(fromHex(descriptorOf(form))), form.locked);
+    }
+}
+
+TEST(NtfsAcl, OddDescriptorsAreNeverLocked) {
     struct Case {
         const char* what;
         std::string descriptor;
-        bool denies;
+        bool locked;
     };
     const Case cases[] = {
         {"the rule as written here", locked, true},
@@ -46,26 +105,23 @@ TEST(NtfsAcl, OnlyTheOneExplicitDenyOfEverythingForEveryoneCounts) {
          "01000480300000004c000000000000001400000002001c0001000000" + ace("0103", "ff011f00") +
              user + admins,
          true},
-        {"a new folder's inheritable allow",
-         ntfs3g("0480", "02001c0001000000" + ace("0003", "ff011f00")), false},
         {"an inherited allow", ntfs3g("0480", "02001c0001000000" + ace("0013", "ff011f00")), false},
-        {"a deny for children only", ntfs3g("0490", "02001c0001000000" + ace("010b", "ff011f00")),
-         false},
-        {"an extra entry", ntfs3g("0490", "0200300002000000" + denyAll + ace("0000", "ff011f00")),
-         false},
-        {"read and execute only", ntfs3g("0490", "02001c0001000000" + ace("0100", "a9001200")),
-         false},
-        {"another group",
-         ntfs3g("0490", "02001c0001000000" + denyAll.substr(0, 16) + "010100000000000500000000"),
+        {"a generic allow of everything",
+         ntfs3g("0480", "02001c0001000000" + ace("0000", "00000010")), false},
+        {"a deny of everything as a generic right, then an allow",
+         ntfs3g("0490", "0200300002000000" + ace("0100", "00000010") + ace("0000", "ff011f00")),
+         true},
+        {"an audit entry in the list", ntfs3g("0490", "02001c0001000000" + ace("0200", "ff011f00")),
          false},
         {"a null list", "0100049014000000240000000000000000000000" + admins + admins, false},
         {"cut in the entry", locked.substr(0, locked.size() - 8), false},
         {"an entry longer than its list",
          ntfs3g("0490", "02001c0001000000" + ("01001800ff011f00" + everyone) + "00000000"), false},
+        {"more entries counted than held", ntfs3g("0490", "02001c0002000000" + denyAll), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(posix::isDenyEveryone(fromHex(c.descriptor)), c.denies);
+        EXPECT_EQ(posix::locksEveryoneOut(fromHex(c.descriptor)), c.locked);
     }
 }
 
@@ -90,7 +146,7 @@ TEST(NtfsAcl, TheRuleKeepsOwnerAndGroupAndDropsTheRest) {
         const auto rule = posix::denyEveryoneDescriptor(fromHex(c.old));
         EXPECT_EQ(rule, c.rule ? std::optional<Bytes>(fromHex(*c.rule)) : std::nullopt);
         if (rule) {
-            EXPECT_TRUE(posix::isDenyEveryone(*rule));
+            EXPECT_TRUE(posix::locksEveryoneOut(*rule));
         }
     }
 }

@@ -153,6 +153,44 @@ TEST_F(MountedOverFiles, StickPulledOutDuringSimpleImmunization) {
     expectSystemDiskUntouched();
 }
 
+// A stick with one script on it, pulled out (its file-system process ended) while phase 3
+// asks about the script; the user answers 是(Y).
+class StickPulledDuringQuestion : public NtfsImageFixture {
+protected:
+    ScanHarness h;
+};
+
+TEST_F(StickPulledDuringQuestion, NothingIsClaimedAndNothingIsLost) {
+    if (const auto reason = cannotPullOut()) {
+        GTEST_SKIP() << *reason;
+    }
+    const std::string& d = mountPoint;
+    const std::string script = d + "/notes.vbs";
+    writeFile(script, "WScript.Echo 1");
+    ASSERT_EQ(getAttr(script), attr::archive);
+    h.declareDrives("removable=" + d);
+    h.view.option[0] = true;
+    h.view.answer({mb::yes});
+    bool pulled = false;
+    h.view.duringBox = [&] { pulled = pullOutStick(); };
+
+    EXPECT_EQ(h.clickScan(), cat({{"Timer2 off"},
+                                  upToPhase3(d),
+                                  {
+                                      "Label7 colour darkred",
+                                      "Label7: 发现可疑文件" + script + "，等待处理......",
+                                      "box[4] 提示: 发现可疑文件" + script + "，是否删除? -> Yes",
+                                      "wait 1s",
+                                      "Label7: 可疑文件清除失败！",
+                                      "wait 2s",
+                                  },
+                                  scanUnfinished}));
+    ASSERT_TRUE(pulled);
+    ASSERT_TRUE(putBackStick());
+    EXPECT_EQ(readFile(script), "WScript.Echo 1");
+    EXPECT_EQ(h.quarantine.list()->size(), 0U);
+}
+
 // A folder bound over another, undone when the test ends however it ends.
 class BindMount {
 public:

@@ -2,12 +2,59 @@
 
 namespace tw::test {
 
+namespace {
+
+bool atOrBelow(const std::string& path, const std::string& root, char sep) {
+    return path.compare(0, root.size(), root) == 0 &&
+           (path.size() == root.size() || path[root.size()] == sep);
+}
+
+} // namespace
+
+FaultyFileSystem::FaultyFileSystem(std::unique_ptr<FileSystem> pinned,
+                                   const FaultyFileSystem& hooks, std::string root)
+    : m_real(*pinned), m_pinned(std::move(pinned)), m_hooks(&hooks), m_pinRoot(std::move(root)),
+      m_pinInsertion(hooks.insertion(*m_pinRoot)) {}
+
+void FaultyFileSystem::pullOut(const std::string& root) {
+    m_out.insert(root);
+}
+
+void FaultyFileSystem::putBack(const std::string& root) {
+    if (m_out.erase(root) > 0) {
+        ++m_insertions[root];
+    }
+}
+
+int FaultyFileSystem::insertion(const std::string& root) const {
+    const auto it = m_insertions.find(root);
+    return it == m_insertions.end() ? 0 : it->second;
+}
+
+bool FaultyFileSystem::gone(const std::string& path) const {
+    const char sep = m_real.separator();
+    for (const std::string& root : m_hooks->m_out) {
+        if (atOrBelow(path, root, sep)) {
+            return true;
+        }
+    }
+    return m_pinRoot && atOrBelow(path, *m_pinRoot, sep) &&
+           m_hooks->insertion(*m_pinRoot) != m_pinInsertion;
+}
+
 std::vector<Drive> FaultyFileSystem::drives() {
     return m_hooks->drivesOverride ? m_hooks->drivesOverride() : m_real.drives();
 }
 
 bool FaultyFileSystem::isReady(const Drive& drive) {
-    return m_hooks->readyOverride ? m_hooks->readyOverride(drive) : m_real.isReady(drive);
+    if (gone(drive.path)) {
+        return false;
+    }
+    if (!m_hooks->readyOverride) {
+        return m_real.isReady(drive);
+    }
+    // A pinned view answers for its own handle as well: the override cannot revive it.
+    return m_hooks->readyOverride(drive) && (!m_pinRoot || m_real.isReady(drive));
 }
 
 std::string FaultyFileSystem::fileSystemName(const Drive& drive) {
@@ -21,6 +68,17 @@ bool FaultyFileSystem::fileExists(const std::string& path) {
 
 bool FaultyFileSystem::folderExists(const std::string& path) {
     return !refused("folderExists", path) && m_real.folderExists(path);
+}
+
+Presence FaultyFileSystem::lookup(const std::string& path) {
+    return refused("lookup", path) ? Presence::unknown : m_real.lookup(path);
+}
+
+std::optional<std::vector<EntryInfo>> FaultyFileSystem::list(const std::string& folder) {
+    if (refused("list", folder)) {
+        return std::nullopt;
+    }
+    return m_real.list(folder);
 }
 
 std::optional<std::vector<Entry>> FaultyFileSystem::subFolders(const std::string& folder) {
@@ -49,6 +107,10 @@ bool FaultyFileSystem::setAttributes(const std::string& path, std::uint32_t valu
 }
 
 bool FaultyFileSystem::deleteFile(const std::string& path, bool force) {
+    if (!refused("deleteFile", path) && m_hooks->deleteWithoutEffect &&
+        m_hooks->deleteWithoutEffect(path)) {
+        return true;
+    }
     return !refused("deleteFile", path) && m_real.deleteFile(path, force);
 }
 
@@ -88,7 +150,10 @@ std::unique_ptr<ByteReader> FaultyFileSystem::openRead(const std::string& path) 
 }
 
 std::unique_ptr<FileSystem> FaultyFileSystem::pinDrive(const std::string& root) {
-    return std::unique_ptr<FileSystem>(new FaultyFileSystem(m_real.pinDrive(root), *m_hooks));
+    // Pinned views are always taken from the unpinned one, as the real ones are.
+    const FaultyFileSystem& outside = *m_hooks;
+    return std::unique_ptr<FileSystem>(new FaultyFileSystem(
+        m_pinRoot ? outside.m_real.pinDrive(root) : m_real.pinDrive(root), outside, root));
 }
 
 bool FaultyFileSystem::denyEveryone(const std::string& folder) {
@@ -96,12 +161,18 @@ bool FaultyFileSystem::denyEveryone(const std::string& folder) {
 }
 
 bool FaultyFileSystem::deniesEveryone(const std::string& folder) {
+    if (gone(folder)) {
+        return false;
+    }
     return m_hooks->deniesOverride ? m_hooks->deniesOverride(folder)
                                    : m_real.deniesEveryone(folder);
 }
 
 std::optional<std::string> FaultyFileSystem::resolveOnDrive(const std::string& driveRoot,
                                                             const std::string& target) {
+    if (gone(driveRoot)) {
+        return std::nullopt;
+    }
     return m_real.resolveOnDrive(driveRoot, target);
 }
 

@@ -3,7 +3,9 @@
 #include "ports/FileSystem.h"
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace tw::test {
@@ -12,7 +14,12 @@ namespace tw::test {
 // write-protected medium, a drive pulled out. refuse(op, path) sees the operation's name
 // ("deleteFile", "mkDir", "setAttributes", "copyFile", "writeTextLines", "attributes",
 // "subFolders", "files", "fileLen", "openText", "openRead", "fileExists", "folderExists",
-// "denyEveryone") and its path.
+// "lookup", "list", "denyEveryone") and its path; a refused lookup tells nothing (unknown).
+//
+// A drive can be pulled out and put back: pulled, it is not ready and every call below its
+// root fails; a view pinned before the pull stays dead after the drive is back, as a handle
+// on a volume that went away does, and a pinned view is ready only when its own pinned view
+// says so too, whatever readyOverride answers.
 class FaultyFileSystem final : public FileSystem {
 public:
     explicit FaultyFileSystem(FileSystem& real) : m_real(real), m_hooks(this) {}
@@ -26,6 +33,11 @@ public:
     std::function<bool(const Drive&)> readyOverride;
     // Replaces what a folder's access list reads back as (a stand-in for a tool that sets it).
     std::function<bool(const std::string& folder)> deniesOverride;
+    // Deletes that are accepted and do nothing (a file open elsewhere, held by the system).
+    std::function<bool(const std::string& path)> deleteWithoutEffect;
+
+    void pullOut(const std::string& root);
+    void putBack(const std::string& root);
 
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
@@ -34,6 +46,8 @@ public:
     [[nodiscard]] char separator() const override { return m_real.separator(); }
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
+    Presence lookup(const std::string& path) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
@@ -54,14 +68,22 @@ public:
                                               const std::string& target) override;
 
 private:
-    FaultyFileSystem(std::unique_ptr<FileSystem> pinned, const FaultyFileSystem& hooks)
-        : m_real(*pinned), m_pinned(std::move(pinned)), m_hooks(&hooks) {}
-    bool refused(const char* op, const std::string& path) const {
-        return m_hooks->refuse && m_hooks->refuse(op, path);
+    FaultyFileSystem(std::unique_ptr<FileSystem> pinned, const FaultyFileSystem& hooks,
+                     std::string root);
+    // Pulled out, or pinned to an insertion of the drive that has since gone.
+    [[nodiscard]] bool gone(const std::string& path) const;
+    [[nodiscard]] bool refused(const char* op, const std::string& path) const {
+        return gone(path) || (m_hooks->refuse && m_hooks->refuse(op, path));
     }
+    [[nodiscard]] int insertion(const std::string& root) const;
     FileSystem& m_real;
     std::unique_ptr<FileSystem> m_pinned;
     const FaultyFileSystem* m_hooks;
+    std::optional<std::string> m_pinRoot;
+    int m_pinInsertion = 0;
+    // Kept by the unpinned view only: the roots pulled out, and how often each was put back.
+    std::set<std::string> m_out;
+    std::map<std::string, int> m_insertions;
 };
 
 } // namespace tw::test

@@ -1,13 +1,20 @@
 #include "support/NtfsImage.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <vector>
 
 namespace tw::test {
@@ -96,6 +103,94 @@ void NtfsImageFixture::SetUp() {
         GTEST_SKIP() << *reason;
     }
     m_mounted = true;
+}
+
+namespace {
+
+// The arguments a process was started with.
+std::vector<std::string> commandLineOf(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/cmdline", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> args;
+    std::size_t start = 0;
+    while (start < raw.size()) {
+        std::size_t end = raw.find('\0', start);
+        if (end == std::string::npos) {
+            end = raw.size();
+        }
+        args.push_back(raw.substr(start, end - start));
+        start = end + 1;
+    }
+    return args;
+}
+
+// The ntfs-3g process serving image at mountPoint; 0 when there is none.
+pid_t ntfs3gServing(const std::string& image, const std::string& mountPoint) {
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) {
+        return 0;
+    }
+    pid_t found = 0;
+    while (const dirent* entry = ::readdir(proc)) {
+        const std::string pid = entry->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const auto args = commandLineOf(pid);
+        const auto has = [&](const std::string& arg) {
+            return std::find(args.begin(), args.end(), arg) != args.end();
+        };
+        if (!args.empty() && args[0].find("ntfs-3g") != std::string::npos && has(image) &&
+            has(mountPoint)) {
+            found = static_cast<pid_t>(std::stol(pid));
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
+} // namespace
+
+bool NtfsImageFixture::pullOutStick() {
+    const pid_t pid = ntfs3gServing(dir / "ntfs.img", mountPoint);
+    if (pid == 0) {
+        return false;
+    }
+    // Waits for the end through a descriptor of the process: no polling loop.
+    const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (process < 0 || ::kill(pid, SIGKILL) != 0) {
+        if (process >= 0) {
+            ::close(process);
+        }
+        return false;
+    }
+    pollfd ended{process, POLLIN, 0};
+    const bool done = ::poll(&ended, 1, 10'000) == 1;
+    ::close(process);
+    return done;
+}
+
+std::optional<std::string> NtfsImageFixture::cannotPullOut() {
+    const pid_t pid = ntfs3gServing(dir / "ntfs.img", mountPoint);
+    if (pid == 0) {
+        return "the ntfs-3g process of the image cannot be found in /proc";
+    }
+    const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (process < 0) {
+        return "this kernel has no process descriptors (pidfd_open)";
+    }
+    ::close(process);
+    return std::nullopt;
+}
+
+bool NtfsImageFixture::putBackStick() {
+    if (run({findTool("fusermount"), "-u", "-z", mountPoint}) != 0 &&
+        run({findTool("umount"), "-l", mountPoint}) != 0) {
+        return false;
+    }
+    m_mounted = run({findTool("ntfs-3g"), dir / "ntfs.img", mountPoint}) == 0;
+    return m_mounted;
 }
 
 void NtfsImageFixture::TearDown() {

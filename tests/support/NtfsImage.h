@@ -23,6 +23,14 @@ protected:
     virtual void underTheMountPoint(const std::string& /*folder*/) {}
     // The test has unmounted the image itself.
     void unmounted() { m_mounted = false; }
+    // Pulls the stick out as the device going away leaves it: the file-system process ends,
+    // its mount stays behind, and every call on it fails. True once the process has ended.
+    bool pullOutStick();
+    // Why the stick cannot be pulled out here (no process found, no process descriptors), or
+    // nothing.
+    std::optional<std::string> cannotPullOut();
+    // Puts it back at the same place: the dead mount detached, the image mounted again.
+    bool putBackStick();
 
     TempDir dir{"ntfs"};
     const std::string mountPoint = dir / "mnt";
