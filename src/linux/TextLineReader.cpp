@@ -12,7 +12,6 @@ namespace tw::posix {
 
 namespace {
 
-constexpr const char* replacementCharacter = "\xEF\xBF\xBD";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 iconv_t asIconv(void* handle) {
@@ -79,91 +78,7 @@ private:
 
 } // namespace
 
-bool LineSplitter::scan(std::string_view data, std::size_t& pos) {
-    if (m_afterCr && pos < data.size()) {
-        m_afterCr = false;
-        if (data[pos] == '\n') {
-            ++pos;
-        }
-    }
-    const std::size_t end = data.find_first_of("\r\n", pos);
-    const std::size_t stop = end == std::string_view::npos ? data.size() : end;
-    if (stop > pos) {
-        m_pending = true;
-        const std::size_t room = maxLineBytes - m_line.size();
-        m_line.append(data.substr(pos, std::min(stop - pos, room)));
-    }
-    pos = stop;
-    if (end == std::string_view::npos) {
-        return false;
-    }
-    m_afterCr = data[end] == '\r';
-    m_pending = false;
-    ++pos;
-    return true;
-}
-
-bool LineSplitter::finish() {
-    const bool waiting = m_pending;
-    m_pending = false;
-    m_afterCr = false;
-    return waiting;
-}
-
-std::string LineSplitter::take() {
-    std::string line;
-    line.swap(m_line);
-    return line;
-}
-
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        unsigned char low = 0x80; // bounds of the second byte
-        unsigned char high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0) {
-                low = 0xA0; // overlong
-            } else if (c == 0xED) {
-                high = 0x9F; // surrogates
-            }
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0) {
-                low = 0x90; // overlong
-            } else if (c == 0xF4) {
-                high = 0x8F; // above U+10FFFF
-            }
-        } else {
-            return false;
-        }
-        if (s.size() - i <= extra) {
-            return false;
-        }
-        const auto second = static_cast<unsigned char>(s[i + 1]);
-        if (second < low || second > high) {
-            return false;
-        }
-        for (std::size_t k = 2; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-LineDecoder::LineDecoder() : m_iconv(::iconv_open("UTF-8", "CP936")) {}
+LineDecoder::LineDecoder() : m_iconv(::iconv_open("UTF-32LE", "CP936")) {}
 
 LineDecoder::~LineDecoder() {
     if (asIconv(m_iconv) != reinterpret_cast<iconv_t>(-1)) {
@@ -172,41 +87,26 @@ LineDecoder::~LineDecoder() {
 }
 
 std::string LineDecoder::decode(std::string_view bytes) {
-    if (isValidUtf8(bytes)) {
-        return std::string(bytes);
-    }
     const iconv_t cd = asIconv(m_iconv);
-    std::string out;
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        // No converter: keep the ASCII and mark the rest.
-        for (const char c : bytes) {
-            if (static_cast<unsigned char>(c) < 0x80) {
-                out.push_back(c);
-            } else {
-                out += replacementCharacter;
+    return ::tw::decodeLine(
+        bytes, [cd](unsigned char lead, unsigned char trail) -> std::optional<char32_t> {
+            if (cd == reinterpret_cast<iconv_t>(-1)) {
+                return std::nullopt; // no converter: the ASCII stays, the rest is marked
             }
-        }
-        return out;
-    }
-    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    std::string input(bytes);
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char buffer[4096];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t r = ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, sizeof buffer - outLeft);
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // A byte valid in neither encoding (or a cut-off pair at the end): mark it, go on.
-            out += replacementCharacter;
-            ++in;
-            --inLeft;
             ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    return out;
+            char input[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            unsigned char output[4] = {};
+            char* in = input;
+            std::size_t inLeft = sizeof input;
+            char* out = reinterpret_cast<char*>(output);
+            std::size_t outLeft = sizeof output;
+            if (::iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1) ||
+                inLeft != 0 || outLeft != 0) {
+                return std::nullopt;
+            }
+            return static_cast<char32_t>(output[0] | (output[1] << 8) | (output[2] << 16) |
+                                         (output[3] << 24));
+        });
 }
 
 std::string decodeLine(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/FileSystem.h"
+#include "ports/TextLines.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,32 +10,15 @@
 
 namespace tw::posix {
 
-// Longest line kept; the rest of a longer line is read and dropped.
-inline constexpr std::size_t maxLineBytes = 64 * 1024;
+using ::tw::isValidUtf8;
+using ::tw::LineSplitter;
+using ::tw::maxLineBytes;
+
 // Bytes read from one file at most. A text file that names a program is a few hundred
 // bytes; a giant one must not hold the window for minutes on a slow stick.
 inline constexpr std::uint64_t maxFileBytes = 16 * 1024 * 1024;
 
-// Cuts a stream of bytes into lines ending at CR, CR LF or LF, in bounded memory: a line
-// keeps at most maxLineBytes, the rest of it is dropped.
-class LineSplitter {
-public:
-    // Consumes data from pos on. True when a line has ended (take it with take()); pos then
-    // stands after its line end. False when data ran out in the middle of a line.
-    bool scan(std::string_view data, std::size_t& pos);
-    // At the end of the input: true when an unterminated last line is waiting.
-    bool finish();
-    // The line that has ended, without its line end; the splitter starts the next one.
-    std::string take();
-
-private:
-    std::string m_line;
-    bool m_pending = false; // bytes of an unfinished line have been seen
-    bool m_afterCr = false; // the last line ended at a CR: a LF right after belongs to it
-};
-
-// Decodes lines to UTF-8: kept as they are when they are valid UTF-8, otherwise read in the
-// Chinese ANSI code page (936, GBK), with U+FFFD for bytes that are valid in neither.
+// Decodes lines as the core's decodeLine does, with iconv's GBK for the pairs.
 class LineDecoder {
 public:
     LineDecoder();
@@ -56,9 +40,5 @@ std::unique_ptr<LineReader> textLineReaderOf(int fd);
 
 // Decodes one line's bytes to UTF-8, as LineDecoder does.
 std::string decodeLine(std::string_view bytes);
-
-// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing above
-// U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
 
 } // namespace tw::posix

@@ -3,6 +3,7 @@
 #include "drive/RemoveToQuarantine.h"
 #include "drive/moddelay.h"
 #include "scan/AutorunParser.h"
+#include "scan/ShellPath.h"
 
 #include <cstdint>
 
@@ -130,7 +131,7 @@ private:
     // The target as written is what the user sees; what is tested and deleted is the file
     // it names on this drive. A target that leads off the drive names no file here.
     void launchedProgram(const std::string& target) {
-        const auto onDrive = m_fs.resolveOnDrive(m_drivePath, target);
+        const auto onDrive = m_fs.resolveOnDrive(m_drivePath, shellPath(target));
         if (!onDrive || !m_fs.fileExists(*onDrive)) {
             return;
         }

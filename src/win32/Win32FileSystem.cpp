@@ -3,11 +3,13 @@
 #include "drive/DeclaredDrives.h"
 #include "win32/Win32Acl.h"
 #include "win32/Win32Handle.h"
+#include "win32/Win32Nt.h"
 #include "win32/Win32Readers.h"
 #include "win32/Win32Text.h"
 
 #include <windows.h>
 #include <aclapi.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,11 +53,6 @@ std::string stripTrailingSeparators(std::string path) {
 std::string parentOf(const std::string& path) {
     const auto sep = path.find_last_of("\\/");
     return sep == std::string::npos ? std::string(".") : path.substr(0, sep);
-}
-
-std::string nameOf(const std::string& path) {
-    const auto sep = path.find_last_of("\\/");
-    return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
 std::string join(const std::string& folder, const std::string& name) {
@@ -111,44 +108,75 @@ bool sameObject(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORM
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-// The entry below root reached through parts: no reparse point on the way, every entry on
-// root's volume. rootInfo: the root as first opened (a pinned drive's root).
-std::optional<Held> walk(const std::string& root, const BY_HANDLE_FILE_INFORMATION& rootInfo,
-                         const std::vector<std::string>& parts, DWORD access) {
-    Held held;
-    if (parts.empty()) {
-        held.entry = openPath(root, access, shareAll, true);
-        if (!infoOf(held.entry, held.info) || !sameObject(held.info, rootInfo)) {
-            return std::nullopt;
-        }
-        return held;
+bool sameText(const std::string& a, const std::string& b) {
+    const std::wstring x = widen(a);
+    const std::wstring y = widen(b);
+    return ::CompareStringOrdinal(x.data(), static_cast<int>(x.size()), y.data(),
+                                  static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool sameText(const std::wstring& x, const std::wstring& y) {
+    return ::CompareStringOrdinal(x.data(), static_cast<int>(x.size()), y.data(),
+                                  static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool isReparse(const BY_HANDLE_FILE_INFORMATION& info) {
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Opens a folder on the way below a held one: a folder, not a reparse point.
+win32::Opened openWay(HANDLE folder, const std::wstring& name) {
+    win32::Opened way =
+        win32::openAt(folder, name, wayAccess, shareNoDelete, FILE_OPEN, FILE_DIRECTORY_FILE);
+    if (way.status == win32::status::accessDenied) {
+        // A folder that denies listing can still be passed (the protective folder).
+        way = win32::openAt(folder, name, FILE_READ_ATTRIBUTES, shareNoDelete, FILE_OPEN,
+                            FILE_DIRECTORY_FILE);
     }
-    std::string current = root;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (win32::succeeded(way.status) && (!infoOf(way.handle, info) || isReparse(info))) {
+        way.status = win32::status::accessDenied; // never followed: nothing can be told
+        way.handle.reset();
+    }
+    return way;
+}
+
+// The place of the entry reached from the folder held by root through parts, one name at a
+// time; on failure, whether it says the entry is absent.
+std::optional<win32::Place> walkFrom(HANDLE root, const std::vector<std::string>& parts,
+                                     Presence& failure) {
+    win32::Place place;
+    place.folder = root;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        current = join(current, parts[i]);
-        const bool last = i + 1 == parts.size();
-        Handle h = last ? openPath(current, access, shareAll, false)
-                        : openPath(current, wayAccess, shareNoDelete, false);
-        if (!last && !h.valid() && ::GetLastError() == ERROR_ACCESS_DENIED) {
-            // A folder that denies listing can still be passed (the protective folder).
-            h = openPath(current, FILE_READ_ATTRIBUTES, shareNoDelete, false);
+        const std::wstring name = widen(parts[i]);
+        if (i + 1 == parts.size()) {
+            place.name = name;
+            break;
         }
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!infoOf(h, info) || info.dwVolumeSerialNumber != rootInfo.dwVolumeSerialNumber) {
+        win32::Opened way = openWay(place.folder, name);
+        if (!win32::succeeded(way.status)) {
+            failure = win32::saysAbsent(way.status) ? Presence::absent : Presence::unknown;
             return std::nullopt;
         }
-        if (last) {
-            held.entry = std::move(h);
-            held.info = info;
-        } else {
-            if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-                (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-                return std::nullopt;
-            }
-            held.way.push_back(std::move(h));
-        }
+        place.folder = way.handle.get();
+        place.way.push_back(std::move(way.handle));
     }
-    return held;
+    return place;
+}
+
+// The entry of a place opened with access.
+win32::Opened openEntry(const win32::Place& place, DWORD access, DWORD share = shareAll) {
+    return win32::openAt(place.folder, place.name, access, share, FILE_OPEN, 0);
+}
+
+// A folder or drive root opened by its path, following what the system follows.
+Handle openFolderByPath(const std::wstring& apiFolder) {
+    std::wstring folder = apiFolder;
+    if (folder.empty() || folder.back() != L'\\') {
+        folder += L'\\'; // "\\?\E:" alone would name the volume, not its root folder
+    }
+    return Handle(::CreateFileW(folder.c_str(), wayAccess | SYNCHRONIZE, shareAll, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
 // Reads the volume of a drive's root without a "no disk" dialog.
@@ -329,14 +357,15 @@ std::optional<std::string> Win32FileSystem::guardOf(const std::string& path) {
     return best != nullptr ? std::optional<std::string>(*best) : std::nullopt;
 }
 
-std::optional<Held> Win32FileSystem::hold(const std::string& rawPath, unsigned long access) {
+std::optional<win32::Place> Win32FileSystem::locate(const std::string& rawPath, Presence& failure) {
+    failure = Presence::unknown;
     const std::string path = stripTrailingSeparators(rawPath);
     if (path.empty() || path.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     if (m_pin) {
         if (!isAtOrBelow(path, m_pin->root)) {
-            return m_outside->hold(path, access);
+            return m_outside->locate(path, failure);
         }
         // The held root must still be there: a drive pulled out fails here.
         BY_HANDLE_FILE_INFORMATION now{};
@@ -344,74 +373,164 @@ std::optional<Held> Win32FileSystem::hold(const std::string& rawPath, unsigned l
             return std::nullopt;
         }
         const auto parts = splitParts(path.substr(m_pin->root.size()));
-        return parts ? walk(m_pin->root, m_pin->info, *parts, access) : std::nullopt;
+        return parts ? walkFrom(m_pin->handle.get(), *parts, failure) : std::nullopt;
     }
     if (const auto guard = guardOf(path)) {
         // Below a removable drive's root nothing leads through a reparse point.
-        const Handle root = openPath(*guard, FILE_READ_ATTRIBUTES, shareAll, true);
-        BY_HANDLE_FILE_INFORMATION rootInfo{};
+        Handle root = openFolderByPath(apiPath(*guard));
         const auto parts = splitParts(path.substr(guard->size()));
-        if (!infoOf(root, rootInfo) || !parts) {
+        if (!root.valid() || !parts) {
             return std::nullopt;
         }
-        return walk(*guard, rootInfo, *parts, access);
+        auto place = walkFrom(root.get(), *parts, failure);
+        if (place) {
+            if (place->way.empty()) {
+                place->owned = std::move(root);
+            } else {
+                place->way.insert(place->way.begin(), std::move(root));
+            }
+        }
+        return place;
     }
-    Held held;
+    // Elsewhere the folder that holds the entry is opened by its path, as the system finds
+    // it; the entry itself is then opened in it, never through a reparse point.
+    win32::Place place;
+    const std::wstring full = apiPath(path);
     const bool driveRoot =
         win32::isDriveLetterRoot(path) ||
         std::find(m_driveRoots.begin(), m_driveRoots.end(), path) != m_driveRoots.end();
-    held.entry = openPath(path, access, shareAll, driveRoot);
-    if (!infoOf(held.entry, held.info)) {
+    const auto cut = full.find_last_of(L'\\');
+    const std::wstring parent = full.substr(0, cut == std::wstring::npos ? 0 : cut);
+    if (driveRoot || cut == std::wstring::npos || cut + 1 == full.size()) {
+        place.owned = openFolderByPath(full); // a root: the folder itself
+    } else {
+        place.owned = openFolderByPath(parent);
+        place.name = full.substr(cut + 1);
+        if (!place.owned.valid()) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                error == ERROR_DIRECTORY) {
+                // Absent only when the folder above it could be read.
+                const Presence above = lookup(parentOf(path));
+                failure = above == Presence::absent || above == Presence::file ? Presence::absent
+                                                                               : Presence::unknown;
+            }
+            return std::nullopt;
+        }
+    }
+    if (!place.owned.valid()) {
         return std::nullopt;
+    }
+    place.folder = place.owned.get();
+    return place;
+}
+
+std::optional<Held> Win32FileSystem::hold(const std::string& path, unsigned long access,
+                                          unsigned long share) {
+    Presence failure = Presence::unknown;
+    auto place = locate(path, failure);
+    if (!place) {
+        return std::nullopt;
+    }
+    win32::Opened opened = openEntry(*place, access, share);
+    Held held;
+    held.entry = std::move(opened.handle);
+    if (!win32::succeeded(opened.status) || !infoOf(held.entry, held.info)) {
+        return std::nullopt;
+    }
+    held.way = std::move(place->way);
+    if (place->owned.valid()) {
+        held.way.push_back(std::move(place->owned));
     }
     return held;
 }
 
+Presence Win32FileSystem::lookup(const std::string& path) {
+    Presence failure = Presence::unknown;
+    const auto place = locate(path, failure);
+    if (!place) {
+        return failure;
+    }
+    const win32::Opened opened = openEntry(*place, FILE_READ_ATTRIBUTES);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (win32::succeeded(opened.status) && infoOf(opened.handle, info)) {
+        const bool folder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        return folder ? Presence::folder : Presence::file;
+    }
+    if (opened.status == win32::status::deletePending) {
+        return Presence::file; // still there until the last handle on it closes
+    }
+    // The holding folder is open, so "no such name" from it is an answer about the name.
+    return !place->name.empty() && win32::saysAbsent(opened.status) ? Presence::absent
+                                                                    : Presence::unknown;
+}
+
+Win32FileSystem::Identity Win32FileSystem::identityOf(const Held& held) {
+    const auto wide = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    const BY_HANDLE_FILE_INFORMATION& i = held.info;
+    return Identity{i.dwVolumeSerialNumber, wide(i.nFileIndexHigh, i.nFileIndexLow),
+                    wide(i.nFileSizeHigh, i.nFileSizeLow),
+                    wide(i.ftLastWriteTime.dwHighDateTime, i.ftLastWriteTime.dwLowDateTime)};
+}
+
 bool Win32FileSystem::fileExists(const std::string& path) {
-    const auto held = hold(path, FILE_READ_ATTRIBUTES);
-    return held && !held->isFolder();
+    return lookup(path) == Presence::file;
 }
 
 bool Win32FileSystem::folderExists(const std::string& path) {
-    const auto held = hold(path, FILE_READ_ATTRIBUTES);
-    return held && held->isFolder();
+    return lookup(path) == Presence::folder;
 }
 
-std::optional<std::vector<Entry>> Win32FileSystem::children(const std::string& rawFolder,
-                                                            bool folders) {
+std::optional<std::vector<EntryInfo>> Win32FileSystem::list(const std::string& rawFolder) {
     const std::string folder = stripTrailingSeparators(rawFolder);
-    const auto held = hold(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+    const auto held = hold(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     if (!held || !held->isFolder()) {
         return std::nullopt;
     }
     // Listed through the handle held: the folder itself, not whatever its path names now.
-    std::vector<Entry> entries;
-    alignas(8) unsigned char buffer[64 * 1024];
-    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-    for (;;) {
-        if (!::GetFileInformationByHandleEx(held->entry.get(), kind, buffer, sizeof buffer)) {
-            if (::GetLastError() == ERROR_NO_MORE_FILES) {
-                return entries;
-            }
-            return std::nullopt;
+    // Kind, size and attribute word come with the names.
+    auto listed = win32::listAt(held->entry.get());
+    if (!listed) {
+        return std::nullopt;
+    }
+    std::vector<EntryInfo> entries;
+    entries.reserve(listed->size());
+    for (win32::Listed& l : *listed) {
+        EntryInfo e;
+        e.name = win32::narrow(l.name);
+        e.path = join(folder, e.name);
+        if ((l.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            e.kind = EntryKind::link;
+        } else if ((l.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            e.kind = EntryKind::folder;
+        } else if ((l.attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+            e.kind = EntryKind::other;
+        } else {
+            e.kind = EntryKind::file;
+            e.size = l.size;
         }
-        kind = FileIdBothDirectoryInfo;
-        for (std::size_t offset = 0;;) {
-            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer + offset);
-            const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
-            const DWORD a = info->FileAttributes;
-            const bool isFolder =
-                (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-            if (name != L"." && name != L".." && isFolder == folders) {
-                const std::string utf8 = win32::narrow(name);
-                entries.push_back(Entry{join(folder, utf8), utf8});
-            }
-            if (info->NextEntryOffset == 0) {
-                break;
-            }
-            offset += info->NextEntryOffset;
+        e.attributes = coreAttributes(l.attributes);
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+std::optional<std::vector<Entry>> Win32FileSystem::children(const std::string& folder,
+                                                            bool folders) {
+    auto listed = list(folder);
+    if (!listed) {
+        return std::nullopt;
+    }
+    std::vector<Entry> entries;
+    for (EntryInfo& e : *listed) {
+        if ((e.kind == EntryKind::folder) == folders) {
+            entries.push_back(Entry{std::move(e.path), std::move(e.name)});
         }
     }
+    return entries;
 }
 
 std::optional<std::vector<Entry>> Win32FileSystem::subFolders(const std::string& folder) {
@@ -455,73 +574,82 @@ bool Win32FileSystem::deleteFile(const std::string& path, bool force) {
     if (!held) {
         held = hold(path, DELETE | FILE_READ_ATTRIBUTES);
     }
-    if (!held || held->isFolder()) {
+    // The file last opened for reading at this path must be the one deleted: a file put in
+    // its place after its bytes were copied stays.
+    std::optional<Identity> read;
+    if (m_lastRead && sameText(stripTrailingSeparators(path), m_lastRead->path)) {
+        read = m_lastRead->file;
+        m_lastRead.reset();
+    }
+    if (!held || held->isFolder() || (read && identityOf(*held) != *read)) {
         return false;
     }
-    const DWORD old = held->info.dwFileAttributes;
-    const bool readOnly = (old & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly && (!force || held->isReparsePoint() ||
-                     !writeAttributes(held->entry.get(), old & (writableBits | keptBits) &
-                                                             ~DWORD{FILE_ATTRIBUTE_READONLY}))) {
+    const BY_HANDLE_FILE_INFORMATION& now = held->info;
+    const bool readOnly = (now.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && (!force || held->isReparsePoint())) {
         return false;
     }
     // Deleted through the handle held: the entry found, not whatever the path names now.
-    FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    if (!::SetFileInformationByHandle(held->entry.get(), FileDispositionInfo, &disposition,
-                                      sizeof disposition)) {
-        if (readOnly) {
-            (void)writeAttributes(held->entry.get(), old & (writableBits | keptBits));
-        }
-        return false;
+    const win32::Status atOnce = win32::disposeAtOnce(held->entry.get(), readOnly);
+    if (!win32::isUnsupported(atOnce)) {
+        return win32::succeeded(atOnce);
     }
-    return true;
+    // The classic deletion takes effect when the last handle closes. Made only while no one
+    // else holds the file: a deletion left pending on another program's handle could land
+    // after the program has judged the file to be still there.
+    const Identity found = identityOf(*held);
+    held.reset();
+    const auto alone = hold(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0);
+    return alone && !alone->isFolder() && identityOf(*alone) == found &&
+           win32::succeeded(win32::disposeOnClose(alone->entry.get(), readOnly));
 }
 
-bool Win32FileSystem::writeFileReplacing(const std::string& rawPath, bool mayReplace,
+bool Win32FileSystem::writeFileReplacing(const std::string& path, bool mayReplace,
                                          const std::function<bool(void*)>& write) {
-    const std::string path = stripTrailingSeparators(rawPath);
-    const std::string name = nameOf(path);
-    if (name.empty() || name == "." || name == "..") {
+    if (m_lastRead && sameText(stripTrailingSeparators(path), m_lastRead->path)) {
+        m_lastRead.reset();
+    }
+    Presence failure = Presence::unknown;
+    const auto place = locate(path, failure);
+    if (!place || place->name.empty()) {
         return false;
     }
-    const std::string folder = parentOf(path);
-    const auto parent = hold(folder, wayAccess);
-    if (!parent || !parent->isFolder()) {
-        return false;
-    }
-    const std::string target = join(folder, name);
-    if (const auto existing = hold(target, FILE_READ_ATTRIBUTES)) {
-        // Only a plain file is replaced; a folder, a reparse point or a device stays.
-        if (!mayReplace || existing->isReparsePoint() ||
-            (existing->info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    {
+        // Closed before the rename: an open file cannot be replaced.
+        const win32::Opened existing = openEntry(*place, FILE_READ_ATTRIBUTES);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (win32::succeeded(existing.status)) {
+            // Only a plain file is replaced; a folder, a reparse point or a device stays.
+            if (!mayReplace || !infoOf(existing.handle, info) ||
+                (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                                          FILE_ATTRIBUTE_DEVICE)) != 0) {
+                return false;
+            }
+        } else if (!win32::saysAbsent(existing.status)) {
             return false;
         }
     }
     // A fresh file beside the target, renamed over it: nothing is written into the old one.
     static std::mt19937_64 random(std::random_device{}());
-    std::wstring temporary;
-    Handle out;
-    for (int attempt = 0; attempt < 100 && !out.valid(); ++attempt) {
+    win32::Opened out;
+    for (int attempt = 0; attempt < 100 && !out.handle.valid(); ++attempt) {
         char unique[40];
         std::snprintf(unique, sizeof unique, ".tarnwick-%012llx.tmp",
                       static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-        temporary = apiPath(join(folder, unique));
-        out = Handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!out.valid() && ::GetLastError() != ERROR_FILE_EXISTS) {
+        out = win32::openAt(place->folder, widen(unique), GENERIC_WRITE | DELETE, 0, FILE_CREATE,
+                            FILE_NON_DIRECTORY_FILE);
+        if (!win32::succeeded(out.status) && out.status != win32::status::nameCollision) {
             return false;
         }
     }
-    if (!out.valid()) {
+    if (!out.handle.valid()) {
         return false;
     }
-    const bool written = write(out.get());
-    out.reset();
-    const bool moved = written && ::MoveFileExW(temporary.c_str(), apiPath(target).c_str(),
-                                                mayReplace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
+    const bool moved =
+        write(out.handle.get()) &&
+        win32::succeeded(win32::renameAt(out.handle.get(), place->folder, place->name, mayReplace));
     if (!moved) {
-        ::DeleteFileW(temporary.c_str());
+        (void)win32::dispose(out.handle.get(), false);
     }
     return moved;
 }
@@ -550,16 +678,13 @@ bool Win32FileSystem::copyFile(const std::string& source, const std::string& des
     });
 }
 
-bool Win32FileSystem::mkDir(const std::string& rawPath) {
-    const std::string path = stripTrailingSeparators(rawPath);
-    const std::string name = nameOf(path);
-    const std::string folder = parentOf(path);
-    if (name.empty() || name == "." || name == "..") {
-        return false;
-    }
-    const auto parent = hold(folder, wayAccess);
-    return parent && parent->isFolder() &&
-           ::CreateDirectoryW(apiPath(join(folder, name)).c_str(), nullptr) != 0;
+bool Win32FileSystem::mkDir(const std::string& path) {
+    Presence failure = Presence::unknown;
+    const auto place = locate(path, failure);
+    return place && !place->name.empty() &&
+           win32::succeeded(win32::openAt(place->folder, place->name, FILE_LIST_DIRECTORY, shareAll,
+                                          FILE_CREATE, FILE_DIRECTORY_FILE)
+                                .status);
 }
 
 std::optional<std::uint64_t> Win32FileSystem::fileLen(const std::string& path) {
@@ -585,6 +710,7 @@ std::unique_ptr<ByteReader> Win32FileSystem::openRead(const std::string& path) {
         (held->info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return nullptr;
     }
+    m_lastRead = ReadRecord{stripTrailingSeparators(path), identityOf(*held)};
     return win32::byteReaderOf(std::move(held->entry));
 }
 
@@ -651,25 +777,76 @@ std::optional<std::string> Win32FileSystem::resolveOnDrive(const std::string& ra
     if (!parts) {
         return std::nullopt;
     }
-    std::string path = root;
-    for (const std::string& part : *parts) {
-        path = join(path, part);
-    }
-    const Handle rootHandle = openPath(root, FILE_READ_ATTRIBUTES, shareAll, true);
-    BY_HANDLE_FILE_INFORMATION rootInfo{};
-    if (!infoOf(rootHandle, rootInfo)) {
-        return std::nullopt;
-    }
-    const auto held = walk(root, rootInfo, *parts, FILE_READ_ATTRIBUTES);
-    if (!held) {
-        return std::nullopt;
-    }
-    if (held->isReparsePoint()) {
-        // The link itself is on the drive; one that leads off it (or nowhere) is not taken.
-        const Handle followed = openPath(path, FILE_READ_ATTRIBUTES, shareAll, true);
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!infoOf(followed, info) || info.dwVolumeSerialNumber != rootInfo.dwVolumeSerialNumber) {
+    Handle owned;
+    HANDLE folder = nullptr;
+    if (m_pin && sameText(root, m_pin->root)) {
+        BY_HANDLE_FILE_INFORMATION now{};
+        if (!m_pin->opened || !infoOf(m_pin->handle, now) || !sameObject(now, m_pin->info)) {
             return std::nullopt;
+        }
+        folder = m_pin->handle.get();
+    } else {
+        owned = openFolderByPath(apiPath(root));
+        folder = owned.get();
+    }
+    BY_HANDLE_FILE_INFORMATION rootInfo{};
+    if (folder == nullptr || folder == INVALID_HANDLE_VALUE ||
+        ::GetFileInformationByHandle(folder, &rootInfo) == 0) {
+        return std::nullopt;
+    }
+    // Each name as the folder spells it: the name itself, else the one equal to it ignoring
+    // case, else the one whose short (8.3) name it is. Then opened in the held folder.
+    std::vector<Handle> way;
+    std::string path = root;
+    for (std::size_t i = 0; i < parts->size(); ++i) {
+        const std::wstring given = widen((*parts)[i]);
+        if (!win32::isPlainName(given)) {
+            return std::nullopt;
+        }
+        std::wstring name = given;
+        if (const auto listed = win32::listAt(folder)) {
+            const auto match = [&](auto&& equal) {
+                return std::find_if(listed->begin(), listed->end(), equal);
+            };
+            auto it = match([&](const win32::Listed& l) { return l.name == given; });
+            if (it == listed->end()) {
+                it = match([&](const win32::Listed& l) { return sameText(l.name, given); });
+            }
+            if (it == listed->end()) {
+                it = match([&](const win32::Listed& l) {
+                    return !l.shortName.empty() && sameText(l.shortName, given);
+                });
+            }
+            if (it == listed->end()) {
+                return std::nullopt;
+            }
+            name = it->name;
+        }
+        path = join(path, win32::narrow(name));
+        if (i + 1 < parts->size()) {
+            win32::Opened next = openWay(folder, name);
+            if (!win32::succeeded(next.status)) {
+                return std::nullopt;
+            }
+            folder = next.handle.get();
+            way.push_back(std::move(next.handle));
+            continue;
+        }
+        const win32::Opened entry =
+            win32::openAt(folder, name, FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN, 0);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!win32::succeeded(entry.status) || !infoOf(entry.handle, info)) {
+            return std::nullopt;
+        }
+        if (isReparse(info)) {
+            // The link itself is on the drive; one that leads off it (or nowhere) is not
+            // taken.
+            const Handle followed = openPath(path, FILE_READ_ATTRIBUTES, shareAll, true);
+            BY_HANDLE_FILE_INFORMATION leadsTo{};
+            if (!infoOf(followed, leadsTo) ||
+                leadsTo.dwVolumeSerialNumber != rootInfo.dwVolumeSerialNumber) {
+                return std::nullopt;
+            }
         }
     }
     return path;

@@ -14,14 +14,18 @@ namespace tw {
 namespace win32 {
 class Handle;
 struct Held;
+struct Place;
 } // namespace win32
 
 // The Windows file-system layer. Drives come from the drive letters, or from a declaration
 // such as "removable=C:\stick;fixed=C:" (the TARNWICK_DRIVES variable) that replaces them.
-// Paths are UTF-8; every call reaches the API as a \\?\ path, so names ending in dots or
-// spaces stay as they are. A reparse point (junction, symbolic link, mounted folder) is
-// never followed: it is a file to every call here and deleting it removes it alone. Names
-// match the way the volume matches them.
+// Paths are UTF-8. Below a removable drive's root (and a pinned one) each name is opened
+// relative to the handle of the folder that holds it, from the root down; elsewhere the
+// holding folder is opened by its \\?\ path. Either way names ending in dots or spaces stay
+// as they are, entries are made, replaced, changed and deleted through handles, and a
+// reparse point (junction, symbolic link, mounted folder) is never followed: it is a file to
+// every call here and deleting it removes it alone. Names match the way the volume matches
+// them.
 class Win32FileSystem final : public FileSystem {
 public:
     Win32FileSystem();
@@ -41,6 +45,10 @@ public:
 
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
+    // "absent" when the folder that would hold the name is held open and says it has no
+    // such name (or the folder above it says so of that folder); "unknown" otherwise.
+    Presence lookup(const std::string& path) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
@@ -53,26 +61,45 @@ public:
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     // Lines in the system's ANSI code page, each ended by CR LF: batch files are read so.
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
+    // Records the file opened: a later deleteFile of the same path deletes it only when the
+    // path still names that very file, unchanged.
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
-    // Holds the drive's root open (a handle that follows no reparse point) for the action:
-    // every entry reached below it must lie on the same volume and be reached through no
-    // reparse point, and is deleted through its own handle. A drive pulled out makes the
+    // Holds the drive's root open for the action: every entry below it is reached from that
+    // handle one name at a time, through no reparse point, and deleted through its own
+    // handle. A drive pulled out makes the
     // calls fail, as does a different medium put in under the same letter.
     std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
     // The deny rule is left to cacls.bat, as the program has always set it on Windows.
     bool denyEveryone(const std::string& folder) override;
     // The folder's access list read back: exactly one entry, denying Everyone all access.
     bool deniesEveryone(const std::string& folder) override;
+    // The entry as the drive spells it; a short (8.3) name is taken for its long one.
     std::optional<std::string> resolveOnDrive(const std::string& driveRoot,
                                               const std::string& target) override;
 
 private:
     struct Pin;
+    // A file by its volume, its number there, its size and when it was last written.
+    struct Identity {
+        std::uint32_t volume = 0;
+        std::uint64_t index = 0;
+        std::uint64_t size = 0;
+        std::uint64_t written = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    struct ReadRecord {
+        std::string path;
+        Identity file;
+    };
+    static Identity identityOf(const win32::Held& held);
     Win32FileSystem(Win32FileSystem& outside, std::string root);
 
-    // The entry at path, opened with access (never through a reparse point below a guarded
-    // root, and on its volume); for a new entry hold(parent) first.
-    std::optional<win32::Held> hold(const std::string& path, unsigned long access);
+    // The folder holding path's entry, held open, and the entry's name in it; on failure,
+    // whether it says the entry is absent.
+    std::optional<win32::Place> locate(const std::string& path, Presence& failure);
+    // The entry at path, opened with access, never through a reparse point.
+    std::optional<win32::Held> hold(const std::string& path, unsigned long access,
+                                    unsigned long share = 7 /* read, write, delete */);
     // The guarded root that path lies at or below: the pinned root, else a removable drive.
     [[nodiscard]] std::optional<std::string> guardOf(const std::string& path);
     void knowRoots(const std::vector<Drive>& drives);
@@ -86,6 +113,7 @@ private:
     std::vector<std::string> m_guardedRoots; // removable drives' roots
     Win32FileSystem* m_outside = nullptr;    // set on a pinned view
     std::unique_ptr<Pin> m_pin;
+    std::optional<ReadRecord> m_lastRead;
 };
 
 // Parses a drive declaration: entries "type=path" separated by ';', with the types

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -50,6 +51,15 @@ struct Held {
     [[nodiscard]] bool isFolder() const {
         return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !isReparsePoint();
     }
+};
+
+// Where an entry lies: the folder that holds it, held open, and its name there. Nothing
+// below a guarded root is reached again through path text once its folder is held.
+struct Place {
+    std::vector<Handle> way; // the folders on the way, held so that they stay where they are
+    Handle owned;            // the holding folder when it was opened for this call
+    HANDLE folder = INVALID_HANDLE_VALUE;
+    std::wstring name; // empty: the entry is the held folder itself (a drive's root)
 };
 
 } // namespace tw::win32

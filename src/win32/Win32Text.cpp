@@ -1,5 +1,7 @@
 #include "win32/Win32Text.h"
 
+#include "ports/TextLines.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -39,11 +41,6 @@ std::string fromWide(std::wstring_view wide, unsigned codePage) {
     return bytes;
 }
 
-bool isValidUtf8(std::string_view s) {
-    return s.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(),
-                                              static_cast<int>(s.size()), nullptr, 0) > 0;
-}
-
 } // namespace
 
 std::wstring widen(std::string_view utf8) {
@@ -59,7 +56,12 @@ std::string toAnsi(std::string_view utf8) {
 }
 
 std::string decodeLine(std::string_view bytes) {
-    return isValidUtf8(bytes) ? std::string(bytes) : narrow(toWide(bytes, 936));
+    return ::tw::decodeLine(bytes, [](unsigned char lead, unsigned char trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        wchar_t c = 0;
+        const bool one = ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, pair, 2, &c, 1) == 1;
+        return one ? std::optional<char32_t>(c) : std::nullopt;
+    });
 }
 
 bool isDriveLetterRoot(const std::string& path) {

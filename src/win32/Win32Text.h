@@ -21,8 +21,8 @@ std::wstring apiPath(const std::string& path);
 // "E:" or "E:\" (any letter case): a drive's root named by its letter.
 bool isDriveLetterRoot(const std::string& path);
 
-// Decodes one line of a text file to UTF-8: kept when it is valid UTF-8, otherwise read in
-// the Chinese ANSI code page (936, GBK).
+// Decodes one line of a text file to UTF-8 as the core's decodeLine does, with the system's
+// code page 936 for the GBK pairs.
 std::string decodeLine(std::string_view bytes);
 
 } // namespace tw::win32

@@ -1,5 +1,12 @@
-#include "linux/PosixFileSystem.h"
+#include "scan/ScanFixture.h"
+#include "scan/ShellPath.h"
 #include "support/TempDir.h"
+
+#ifdef _WIN32
+#include "win32/Win32FileSystem.h"
+#else
+#include "linux/PosixFileSystem.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -10,13 +17,82 @@
 namespace tw::test {
 namespace {
 
-// Where a target named in autorun.inf leads: to a path on the drive, or nowhere. The stick
-// is declared removable, as it is for every scan: no ".." and no link on the way.
-TEST(ResolveOnDrive, TargetsStayOnTheDrive) {
+#ifdef _WIN32
+using Backend = Win32FileSystem;
+std::string rootOf(const TempDir& stick) {
+    return stick.path();
+}
+#else
+using Backend = PosixFileSystem;
+std::string rootOf(const TempDir& stick) {
+    return std::filesystem::canonical(stick.path()).string();
+}
+#endif
+
+// The forms of the text of an open= line, on a stick declared removable as it is for every
+// scan: the file Windows would start, as the drive spells it, or nothing when it lies
+// elsewhere or is not there. Resolved the way the quick scan resolves them.
+TEST(ResolveOnDrive, TargetsAsWindowsOpensThem) {
     TempDir stick("stick");
     TempDir outside("outside");
-    const std::string root = std::filesystem::canonical(stick.path()).string();
+    const std::string root = rootOf(stick);
     const std::string out = std::filesystem::path(outside.path()).filename().string();
+    makeDir(stick / "Sub");
+    writeFile(stick / "x.exe", "");
+    writeFile(stick / "Sub/y.exe", "");
+    writeFile(stick / "trail..", ""); // a name Windows cannot start by its own spelling
+    writeFile(outside / "z.exe", "");
+    const auto on = [&](const std::string& relative) { return root + native("/" + relative); };
+
+    struct Case {
+        std::string target;
+        std::optional<std::string> resolved;
+    };
+    const Case cases[] = {
+        {"x.exe", on("x.exe")},
+        {"X.EXE", on("x.exe")},
+        {"x.exe.", on("x.exe")},
+        {"x.exe ", on("x.exe")},
+        {"x.exe. . .", on("x.exe")},
+        {"Sub\\y.exe", on("Sub/y.exe")},
+        {"sub\\Y.EXE", on("Sub/y.exe")},
+        {"Sub/y.exe", on("Sub/y.exe")},
+        {"Sub.\\y.exe", on("Sub/y.exe")},
+        {"Sub .\\y.exe ", on("Sub/y.exe")},
+        {".\\Sub\\.\\y.exe", on("Sub/y.exe")},
+        {"...\\x.exe", on("x.exe")},
+        {stick / "x.exe", on("x.exe")},
+        {stick / "x.exe..", on("x.exe")},
+        {"trail..", std::nullopt},
+        {"Sub\\..\\x.exe", std::nullopt},
+        {outside / "z.exe", std::nullopt},
+        {"..\\" + out + "\\z.exe", std::nullopt},
+        {"Sub\\..\\..\\" + out + "\\z.exe", std::nullopt},
+        {"missing.exe", std::nullopt},
+        {"x.exe /s", std::nullopt},
+        {"\"x.exe\"", std::nullopt},
+        {"*.exe", std::nullopt},
+        {"x.exe:stream", std::nullopt},
+        {"Q:\\x.exe", std::nullopt},
+        {"\\\\server\\share\\x.exe", std::nullopt},
+        {"", std::nullopt},
+        {std::string("x.exe\0.txt", 10), std::nullopt},
+    };
+    Backend fs("removable=" + stick.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        EXPECT_EQ(fs.resolveOnDrive(stick.path(), shellPath(c.target)), c.resolved);
+    }
+}
+
+#ifndef _WIN32
+// Links on the stick: the link itself when it stays on the drive, never what it leads to
+// off it. (Wine's links cannot be opened as reparse points: the Win32 backend's own tests
+// cover them.)
+TEST(ResolveOnDrive, LinksStayOnTheDrive) {
+    TempDir stick("stick");
+    TempDir outside("outside");
+    const std::string root = rootOf(stick);
     makeDir(stick / "Sub");
     writeFile(stick / "x.exe", "");
     writeFile(stick / "Sub/y.exe", "");
@@ -32,35 +108,16 @@ TEST(ResolveOnDrive, TargetsStayOnTheDrive) {
         std::optional<std::string> resolved;
     };
     const Case cases[] = {
-        {"x.exe", root + "/x.exe"},
-        {"X.EXE", root + "/x.exe"},
-        {"Sub\\y.exe", root + "/Sub/y.exe"},
-        {"sub\\Y.EXE", root + "/Sub/y.exe"},
-        {"Sub/y.exe", root + "/Sub/y.exe"},
-        {"Sub\\..\\x.exe", std::nullopt},
-        {".\\Sub\\.\\y.exe", root + "/Sub/y.exe"},
-        {stick / "x.exe", root + "/x.exe"},
         {"in.lnk", root + "/in.lnk"}, // a link on the drive is the link, not followed
-        {"indir\\y.exe", std::nullopt},
+        {"in.lnk.", root + "/in.lnk"},  {"indir\\y.exe", std::nullopt},
         {"indir", root + "/indir"}, // the link itself, which lookup takes for a file
-        {outside / "z.exe", std::nullopt},
-        {"..\\" + out + "\\z.exe", std::nullopt},
-        {"Sub\\..\\..\\" + out + "\\z.exe", std::nullopt},
-        {"out.lnk", std::nullopt},
-        {"outdir\\z.exe", std::nullopt},
-        {"dangling.lnk", std::nullopt},
-        {"missing.exe", std::nullopt},
-        {"x.exe /s", std::nullopt},
-        {"\"x.exe\"", std::nullopt},
-        {"E:\\x.exe", std::nullopt},
-        {"\\etc\\passwd", std::nullopt},
-        {"", std::nullopt},
-        {std::string("x.exe\0.txt", 10), std::nullopt},
+        {"out.lnk", std::nullopt},      {"outdir\\z.exe", std::nullopt},
+        {"dangling.lnk", std::nullopt}, {"\\etc\\passwd", std::nullopt},
     };
-    PosixFileSystem fs("removable=" + stick.path());
+    Backend fs("removable=" + stick.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
-        EXPECT_EQ(fs.resolveOnDrive(stick.path(), c.target), c.resolved);
+        EXPECT_EQ(fs.resolveOnDrive(stick.path(), shellPath(c.target)), c.resolved);
     }
 }
 
@@ -68,7 +125,7 @@ TEST(ResolveOnDrive, TargetsStayOnTheDrive) {
 TEST(ResolveOnDrive, StickDeclaredThroughALink) {
     TempDir stick("stick");
     TempDir elsewhere("elsewhere");
-    const std::string root = std::filesystem::canonical(stick.path()).string();
+    const std::string root = rootOf(stick);
     makeDir(stick / "Sub");
     writeFile(stick / "x.exe", "");
     writeFile(stick / "Sub/y.exe", "");
@@ -76,11 +133,63 @@ TEST(ResolveOnDrive, StickDeclaredThroughALink) {
     const std::string declared = elsewhere / "media";
     std::filesystem::create_directory_symlink(stick.path(), declared);
 
-    PosixFileSystem fs("removable=" + declared);
+    Backend fs("removable=" + declared);
     EXPECT_EQ(fs.resolveOnDrive(declared, "X.EXE"), root + "/x.exe");
-    EXPECT_EQ(fs.resolveOnDrive(declared, "sub\\y.exe"), root + "/Sub/y.exe");
+    EXPECT_EQ(fs.resolveOnDrive(declared, shellPath("sub.\\y.exe ")), root + "/Sub/y.exe");
     EXPECT_EQ(fs.resolveOnDrive(declared, "Sub\\..\\x.exe"), std::nullopt);
     EXPECT_EQ(fs.resolveOnDrive(declared, "indir\\y.exe"), std::nullopt);
+}
+#endif
+
+// The quick scan removes the program Windows would start for a name with trailing dots or
+// blanks, and shows the name as written.
+TEST(ResolveOnDrive, QuickScanRemovesWhatWindowsWouldStart) {
+    for (const std::string target : {"evil.exe.", "evil.exe ", "Sub./evil.exe . "}) {
+        SCOPED_TRACE(target);
+        ScanHarness h;
+        const bool inFolder = target.starts_with("Sub");
+        const std::string file = inFolder ? "Sub/evil.exe" : "evil.exe";
+        if (inFolder) {
+            makeDir(h.stick / "Sub");
+        }
+        writeFileOfSize(h.stick / file, 2 * 1024 * 1024);
+        setAttr(h.stick / file, 38);
+        writeFile(h.stick / "autorun.inf", "[autorun]\r\nopen=" + target + "\r\n");
+        EXPECT_EQ(h.quickScan(),
+                  cat({engineStart, inFolder ? folderScanned(h.D) : Lines{}, phase1Clean,
+                       phase2Start(h.D), autorunRead, targetRemoved(target), autorunCleaned(h.D),
+                       phase3Start, phase3Clean}));
+        EXPECT_FALSE(exists(h.stick / file));
+        EXPECT_FALSE(exists(h.stick / "autorun.inf"));
+    }
+}
+
+// The text alone: what Windows makes of each name on the way.
+TEST(ShellPath, NamesOnTheWay) {
+    struct Case {
+        const char* target;
+        const char* opened;
+    };
+    const Case cases[] = {
+        {"evil.exe", "evil.exe"},
+        {"evil.exe.", "evil.exe"},
+        {"evil.exe ", "evil.exe"},
+        {"evil.exe . .", "evil.exe"},
+        {"a /b. \\c", "a\\b\\c"},
+        {"E:\\dir.\\x.exe", "E:\\dir\\x.exe"},
+        {".\\x", ".\\x"},
+        {"..\\x", "..\\x"},
+        {"...\\x", ".\\x"},
+        {"  \\x", ".\\x"},
+        {"\\\\srv\\share\\x.", "\\\\srv\\share\\x"},
+        {"x.exe /s", "x.exe\\s"}, // parameters are not a path: nothing by that name
+        {" lead.exe", " lead.exe"},
+        {"dir\\", "dir\\"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(shellPath(c.target), c.opened) << c.target;
+    }
 }
 
 } // namespace

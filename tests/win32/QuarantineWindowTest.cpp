@@ -67,8 +67,9 @@ TEST(QuarantineWindow, ListsRestoresAndPurgesThroughTheStore) {
           std::tuple{notes, std::string("abc"), condemned::markedFile}}) {
         test::writeFile(path, content);
         test::setAttr(path, 33);
-        const auto reader = fs.openRead(path);
+        auto reader = fs.openRead(path);
         ASSERT_TRUE(quarantine.add({path, stick.path(), "", content.size(), 33, reason}, *reader));
+        reader.reset(); // as the program does: a file held open is not deleted
         ASSERT_TRUE(fs.deleteFile(path, true));
     }
     const HHOOK hook = SetWindowsHookExW(WH_CBT, &BoxAnswers::hook, nullptr, GetCurrentThreadId());

@@ -121,7 +121,7 @@ TEST(Win32FileSystem, ImmunizedStickThroughAPinnedDrive) {
 
     // Names in autorun.inf resolve on the drive only.
     writeFile(root + "\\setup.exe", "MZ");
-    EXPECT_EQ(fs.resolveOnDrive(root, "SETUP.EXE"), root + "\\SETUP.EXE");
+    EXPECT_EQ(fs.resolveOnDrive(root, "SETUP.EXE"), root + "\\setup.exe"); // as spelled there
     EXPECT_EQ(fs.resolveOnDrive(root, ".\\autorun.inf\\..\\setup.exe"), std::nullopt);
     EXPECT_EQ(fs.resolveOnDrive(root, "C:\\windows\\notepad.exe"), std::nullopt);
     EXPECT_TRUE(fs.deleteFile(root + "\\setup.exe", true));
