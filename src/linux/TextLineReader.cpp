@@ -44,12 +44,7 @@ private:
     void refill() {
         m_pos = 0;
         m_length = 0;
-        if (m_total >= maxFileBytes) {
-            m_end = true;
-            return;
-        }
-        const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(sizeof m_buffer, maxFileBytes - m_total));
+        const std::size_t want = sizeof m_buffer;
         ssize_t n = 0;
         do {
             n = ::read(m_fd, m_buffer, want);

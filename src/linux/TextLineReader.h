@@ -14,10 +14,6 @@ using ::tw::isValidUtf8;
 using ::tw::LineSplitter;
 using ::tw::maxLineBytes;
 
-// Bytes read from one file at most. A text file that names a program is a few hundred
-// bytes; a giant one must not hold the window for minutes on a slow stick.
-inline constexpr std::uint64_t maxFileBytes = 16 * 1024 * 1024;
-
 // Decodes lines as the core's decodeLine does, with iconv's GBK for the pairs.
 class LineDecoder {
 public:
@@ -32,7 +28,7 @@ private:
     void* m_iconv; // iconv_t, kept out of this header
 };
 
-// Reads a file's lines in bounded memory and time (see maxLineBytes, maxFileBytes),
+// Reads a file's lines in bounded memory and time (see maxLineBytes), to its end,
 // decoding each one with LineDecoder. Only a regular file is opened, never through a link.
 std::unique_ptr<LineReader> openTextLineReader(const std::string& path);
 // The same over a descriptor opened for reading, which it takes over (closed also on failure).

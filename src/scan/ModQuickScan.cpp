@@ -121,8 +121,14 @@ private:
     std::string readTarget(const std::string& autorunPath) {
         AutorunParser parser;
         if (auto reader = m_fs.openText(autorunPath)) {
+            // Read to its end, as Windows reads it, however much padding hides the last
+            // line: the window keeps its events meanwhile.
+            std::size_t lines = 0;
             while (const auto line = reader->next()) {
                 parser.feed(*line);
+                if (++lines % 64 == 0) {
+                    m_clock.handleEvents();
+                }
             }
         }
         return parser.target();
