@@ -45,6 +45,8 @@ public:
 
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
+    bool renameItem(const std::string& path, const std::string& newName) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;

@@ -47,6 +47,9 @@ public:
                   bool overwrite) override {
         return m_fs.copyFile(source, destination, overwrite);
     }
+    bool renameItem(const std::string& path, const std::string& newName) override {
+        return m_fs.renameItem(path, newName);
+    }
     bool mkDir(const std::string& path) override { return m_fs.mkDir(path); }
     std::optional<std::uint64_t> fileLen(const std::string& path) override {
         return m_fs.fileLen(path);
@@ -108,6 +111,10 @@ std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder
         out.push_back(std::move(info));
     }
     return out;
+}
+
+bool FileSystem::renameItem(const std::string& /*path*/, const std::string& /*newName*/) {
+    return false;
 }
 
 std::string FileSystem::volumeLabel(const Drive& /*drive*/) {

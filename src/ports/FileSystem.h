@@ -127,6 +127,10 @@ public:
     virtual bool deleteFile(const std::string& path, bool force) = 0;
     virtual bool copyFile(const std::string& source, const std::string& destination,
                           bool overwrite) = 0;
+    // Gives a file or folder another name in the same folder; never over an existing entry
+    // (in any letter case), never through a link. False where it was not done or the
+    // platform cannot.
+    virtual bool renameItem(const std::string& path, const std::string& newName);
     // Creates one folder; fails when the item exists or the parent is missing.
     virtual bool mkDir(const std::string& path) = 0;
     // Length of a file in bytes.

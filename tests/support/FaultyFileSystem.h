@@ -42,6 +42,13 @@ public:
     bool copyFile(const std::string& source, const std::string& destination,
                   bool overwrite) override;
     bool mkDir(const std::string& path) override;
+    // "list" and "renameItem" as the others.
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
+        return refused("list", folder) ? std::nullopt : m_real.list(folder);
+    }
+    bool renameItem(const std::string& path, const std::string& newName) override {
+        return !refused("renameItem", path) && m_real.renameItem(path, newName);
+    }
     std::optional<std::uint64_t> fileLen(const std::string& path) override;
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
