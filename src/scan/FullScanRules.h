@@ -34,19 +34,19 @@ struct ArgumentPattern {
 // of file names take '*' (any run), '?' (one character) and '#' (one or more digits).
 struct FullScanRules {
     int version = 0;
-    std::vector<std::string> interpreters;         // program file names: "cmd.exe"
+    std::vector<std::string> interpreters; // program file names: "cmd.exe"
     std::vector<ArgumentPattern> argumentSigns;
-    std::vector<std::string> wrapperNames;          // exact folder names, escapes decoded
-    bool wrapperDriveLabel = false;                 // a hidden folder named like the drive label
-    std::vector<std::string> recycleLikeNames;      // "recycler": no recycle bin lives on a stick
-    std::vector<std::string> payloadPatterns;       // "u#.vbs", "~*.fat32"
-    std::vector<std::string> scriptExtensions;      // ".vbs"
-    std::vector<std::string> executableExtensions;  // ".exe"
-    std::vector<std::string> decoyExtensions;       // ".jpg" in "photo.jpg.exe"
-    std::vector<std::string> candidateExtensions;   // files whose first bytes are read: ".lnk"
-    std::vector<std::string> candidateNames;        // likewise by whole name: "desktop.ini"
-    std::vector<std::string> untouchedFolders;      // "system volume information"
-    std::size_t paddingThreshold = 0;               // a run of this many blanks in arguments
+    std::vector<std::string> wrapperNames;         // exact folder names, escapes decoded
+    bool wrapperDriveLabel = false;                // a hidden folder named like the drive label
+    std::vector<std::string> recycleLikeNames;     // "recycler": no recycle bin lives on a stick
+    std::vector<std::string> payloadPatterns;      // "u#.vbs", "~*.fat32"
+    std::vector<std::string> scriptExtensions;     // ".vbs"
+    std::vector<std::string> executableExtensions; // ".exe"
+    std::vector<std::string> decoyExtensions;      // ".jpg" in "photo.jpg.exe"
+    std::vector<std::string> candidateExtensions;  // files whose first bytes are read: ".lnk"
+    std::vector<std::string> candidateNames;       // likewise by whole name: "desktop.ini"
+    std::vector<std::string> untouchedFolders;     // "system volume information"
+    std::size_t paddingThreshold = 0;              // a run of this many blanks in arguments
 
     [[nodiscard]] bool isInterpreter(std::string_view fileName) const;
     [[nodiscard]] bool isWrapperName(std::string_view folderName) const;

@@ -130,8 +130,8 @@ struct FolderFinding {
 };
 
 struct FolderVerdict {
-    bool wrapper = false;     // a hidden folder a worm made to hold what it hid
-    bool recycleLike = false; // a recycle-bin-like folder that no stick has of its own
+    bool wrapper = false;          // a hidden folder a worm made to hold what it hid
+    bool recycleLike = false;      // a recycle-bin-like folder that no stick has of its own
     bool needsVisibleName = false; // a wrapper whose name cannot be seen or typed
     std::vector<SignFound> signs;
 };

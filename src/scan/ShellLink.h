@@ -42,21 +42,21 @@ struct ShellLink {
     std::uint32_t showCommand = 0;
 
     // The ID list, item by item where the parser understands them.
-    std::string rootClsid;                  // first root-folder item, "{20D04FE0-...}", upper case
-    std::string idVolume;                   // "C:\" from a volume item
-    std::vector<std::string> idNames;       // file-entry items, long name where present
-    std::string idPath;                     // idVolume + idNames joined by '\'; empty without volume
-    bool idIntoControlPanel = false;        // an item is the Control Panel or an applet in it
-    std::string controlPanelItemPath;       // the file an applet item names, if any
-    std::size_t idItemCount = 0;            // items seen (capped)
+    std::string rootClsid;            // first root-folder item, "{20D04FE0-...}", upper case
+    std::string idVolume;             // "C:\" from a volume item
+    std::vector<std::string> idNames; // file-entry items, long name where present
+    std::string idPath;               // idVolume + idNames joined by '\'; empty without volume
+    bool idIntoControlPanel = false;  // an item is the Control Panel or an applet in it
+    std::string controlPanelItemPath; // the file an applet item names, if any
+    std::size_t idItemCount = 0;      // items seen (capped)
 
     // LinkInfo.
-    bool hasLinkInfo = false;                // a LinkInfo structure was read (flag and content)
-    std::string localBasePath;               // Unicode form where present, else code-page form
+    bool hasLinkInfo = false;  // a LinkInfo structure was read (flag and content)
+    std::string localBasePath; // Unicode form where present, else code-page form
     std::string commonPathSuffix;
-    std::string networkPath;                 // the share, "\\server\share"
-    std::string deviceName;                  // a mapped drive's letter, "Z:"
-    std::string linkInfoPath;                // base + suffix, or share + '\' + suffix
+    std::string networkPath;  // the share, "\\server\share"
+    std::string deviceName;   // a mapped drive's letter, "Z:"
+    std::string linkInfoPath; // base + suffix, or share + '\' + suffix
 
     // String data; empty when absent (the flags tell absent from empty).
     std::string name;
@@ -66,12 +66,12 @@ struct ShellLink {
     std::string iconLocation;
 
     // Extra data.
-    std::string environmentTarget;           // environment-variable block, Unicode form preferred
-    std::string iconEnvironmentTarget;       // the icon's environment block
+    std::string environmentTarget;     // environment-variable block, Unicode form preferred
+    std::string iconEnvironmentTarget; // the icon's environment block
     bool hasSpecialFolderBlock = false;
     std::uint32_t specialFolderId = 0;
     bool hasKnownFolderBlock = false;
-    std::string knownFolderId;               // "{...}", upper case
+    std::string knownFolderId; // "{...}", upper case
 
     // Something was cut short or skipped (corrupt but still read as far as it goes).
     bool damaged = false;

@@ -44,17 +44,17 @@ GeneratedStick makeInfectedStick(const std::string& root, Family family,
 
 // The user's own links, of every kind a clean stick has.
 enum class CleanLink {
-    programOnC,        // C:\Program Files\...\app.exe
-    documentOnStick,   // E:\docs\report.docx, also hidden documents of the user's own
-    folderOnStick,     // E:\photos
-    webPage,           // a browser with a URL
-    powershellTool,    // powershell -NoProfile -ExecutionPolicy Bypass -File C:\tools\x.ps1
-    shellFolder,       // a CLSID-only ID list (This PC, Recycle Bin)
-    portableApp,       // E:\PortableApps\app\app.exe with arguments on the stick
-    networkShare,      // \\server\share\file
-    controlPanelApplet,// an applet in the Control Panel, without a folder block
-    relativeLink,      // relative path only
-    cmdTool,           // cmd /k with a batch file on C:
+    programOnC,         // C:\Program Files\...\app.exe
+    documentOnStick,    // E:\docs\report.docx, also hidden documents of the user's own
+    folderOnStick,      // E:\photos
+    webPage,            // a browser with a URL
+    powershellTool,     // powershell -NoProfile -ExecutionPolicy Bypass -File C:\tools\x.ps1
+    shellFolder,        // a CLSID-only ID list (This PC, Recycle Bin)
+    portableApp,        // E:\PortableApps\app\app.exe with arguments on the stick
+    networkShare,       // \\server\share\file
+    controlPanelApplet, // an applet in the Control Panel, without a folder block
+    relativeLink,       // relative path only
+    cmdTool,            // cmd /k with a batch file on C:
 };
 
 std::vector<CleanLink> allCleanLinks();
