@@ -21,6 +21,8 @@ public:
     bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     [[nodiscard]] bool canStartBatchFiles() const override { return false; }
+    // $XDG_STATE_HOME/tarnwick/reports, else ~/.local/state/tarnwick/reports.
+    [[nodiscard]] std::string reportFolder() const override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
     void activatePreviousInstance() override;

@@ -30,6 +30,9 @@ public:
     // Whether this platform has an interpreter for batch files (and the tools they call), so
     // that a batch file written now could run at all.
     [[nodiscard]] virtual bool canStartBatchFiles() const = 0;
+    // The folder that keeps the full scan's reports (it may not exist yet); empty where the
+    // program has none.
+    [[nodiscard]] virtual std::string reportFolder() const { return {}; }
     // Opens a web address in the user's browser, detached, without a console window.
     virtual void openUrl(const std::string& url) = 0;
 

@@ -23,6 +23,8 @@ public:
     bool startScript(const std::string& path, const std::vector<std::string>& arguments) override;
     bool startBatchFile(const std::string& path) override;
     [[nodiscard]] bool canStartBatchFiles() const override { return true; }
+    // %LOCALAPPDATA%\Tarnwick\Reports.
+    [[nodiscard]] std::string reportFolder() const override;
     void openUrl(const std::string& url) override;
     // A named mutex in this session, held until the process ends.
     [[nodiscard]] bool previousInstance() override;
