@@ -194,6 +194,9 @@ private:
             unreadableFolder(folder);
             return;
         }
+        // In name order: the same stick gives the same report on every platform.
+        std::sort(entries->begin(), entries->end(),
+                  [](const EntryInfo& a, const EntryInfo& b) { return a.name < b.name; });
         bool insideWrapper = folder.insideWrapper;
         if (!folder.stickPath.empty()) {
             insideWrapper = judgeThisFolder(folder, *entries) || insideWrapper;
@@ -315,6 +318,8 @@ private:
                 return true;
             }
             entries = std::move(*relisted);
+            std::sort(entries.begin(), entries.end(),
+                      [](const EntryInfo& a, const EntryInfo& b) { return a.name < b.name; });
         }
         return true;
     }
