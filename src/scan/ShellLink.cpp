@@ -308,6 +308,12 @@ std::size_t readLinkInfo(ShellLink& link, Bytes b, std::size_t pos) {
     const std::uint32_t header = u32(info, 4);
     const std::uint32_t infoFlags = u32(info, 8);
     const bool unicodeOffsets = header >= 0x24;
+    for (std::size_t field = 12; field < (unicodeOffsets ? 36u : 28u); field += 4) {
+        const std::size_t offset = u32(info, field);
+        if (offset != 0 && offset >= info.size()) {
+            link.damaged = true; // read as absent below
+        }
+    }
     std::string suffix = unicodeOffsets ? infoString(info, u32(info, 32), true) : std::string();
     if (suffix.empty()) {
         suffix = infoString(info, u32(info, 24), false);

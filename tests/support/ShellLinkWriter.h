@@ -18,7 +18,8 @@ struct LinkSpec {
     bool unicode = true; // strings in UTF-16LE, else code-page (ASCII) bytes
 
     // LinkInfo: a local path ("C:\Windows\notepad.exe", split into base and suffix at
-    // linkInfoSplit characters from the end) or a share ("\\server\share" + suffix).
+    // linkInfoSplit characters from the end) or a file on a share ("\\server\share\a.txt":
+    // the share, then the rest as the common suffix).
     std::optional<std::string> linkInfoPath;
     std::size_t linkInfoSplit = 0;
     std::optional<std::string> networkShare;
