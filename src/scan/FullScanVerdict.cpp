@@ -84,6 +84,11 @@ std::string_view stemOf(std::string_view name) {
     return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+std::string_view extensionOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
 std::string_view trimBlanks(std::string_view s) {
     while (!s.empty() && blankByte(s.front())) {
         s.remove_prefix(1);
@@ -571,6 +576,9 @@ PayloadVerdict judgePayload(const PayloadFinding& finding, const FullScanRules& 
     }
     if (executable && finding.name.find("\xE2\x80\xAE") != std::string::npos) {
         kind(Sign::rightToLeftOverride, "文件名含反向显示字符，伪装了扩展名");
+    }
+    if (finding.besideMaliciousPayload && sameName(extensionOf(finding.name), ".dll")) {
+        kind(Sign::sideLoadedLibrary, "与恶意程序放在一起、会被它加载的库文件");
     }
     if (rules.isPayloadName(finding.name)) {
         kind(Sign::payloadName, "文件名符合蠕虫载荷的命名方式");

@@ -43,6 +43,7 @@ enum class Sign {
     doubleExtension,       // "photo.jpg.exe"
     rightToLeftOverride,   // U+202E in the name of an executable
     payloadName,           // a name from the rules: "u123456.vbs", "~WYDCNU.FAT32"
+    sideLoadedLibrary,     // a .dll beside a program a malicious link runs
     // A payload's second signs.
     hiddenItem,
     namedByMaliciousLink,
@@ -108,6 +109,9 @@ struct PayloadFinding {
     bool encodedScript = false; // see startsEncodedScript
     bool namedByMaliciousLink = false;
     bool insideWrapper = false;
+    // A program in the same folder is named by a malicious link (a library beside it is
+    // loaded by it).
+    bool besideMaliciousPayload = false;
 };
 
 struct PayloadVerdict {
