@@ -101,7 +101,8 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// "\u00A0" and "\\" in values: invisible names stay visible in the file.
+// "\u00A0", "\\" and "\#" in values: invisible names stay visible in the file, and a pattern
+// may start with '#' without being a comment.
 std::optional<std::string> unescape(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -109,8 +110,8 @@ std::optional<std::string> unescape(std::string_view s) {
             out += s[i];
             continue;
         }
-        if (i + 1 < s.size() && s[i + 1] == '\\') {
-            out += '\\';
+        if (i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '#')) {
+            out += s[i + 1];
             ++i;
             continue;
         }
