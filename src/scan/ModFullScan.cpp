@@ -135,15 +135,16 @@ private:
     // Between items: the window's events, the progress text, and the user's stop.
     void beat(const std::string& folder) {
         m_ports.clock.handleEvents();
+        if (!m_ended && m_out.stopRequested()) {
+            end(FullScanEnd::stopped);
+            return;
+        }
         const milliseconds now = m_ports.clock.now();
         if (!m_progressShown || now - m_lastProgress >= progressInterval) {
             m_progressShown = true;
             m_lastProgress = now;
             m_out.progress("正在完全扫描" + folder + "......（已检查" +
                            std::to_string(m_summary.items) + "项）");
-        }
-        if (!m_ended && m_out.stopRequested()) {
-            end(FullScanEnd::stopped);
         }
     }
 

@@ -42,9 +42,18 @@ public:
     bool copyFile(const std::string& source, const std::string& destination,
                   bool overwrite) override;
     bool mkDir(const std::string& path) override;
-    // "list" and "renameItem" as the others.
+    // "list" and "renameItem" as the others; "listAttributes" refused for an entry lists it
+    // without its attribute word, as a file system that keeps none (exFAT on Linux).
     std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
-        return refused("list", folder) ? std::nullopt : m_real.list(folder);
+        auto entries = refused("list", folder) ? std::nullopt : m_real.list(folder);
+        if (entries) {
+            for (EntryInfo& entry : *entries) {
+                if (refused("listAttributes", entry.path)) {
+                    entry.attributes.reset();
+                }
+            }
+        }
+        return entries;
     }
     bool renameItem(const std::string& path, const std::string& newName) override {
         return !refused("renameItem", path) && m_real.renameItem(path, newName);
