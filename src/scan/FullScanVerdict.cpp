@@ -112,14 +112,18 @@ constexpr std::size_t maxCandidateBytes = 1024;
 
 // Texts in the arguments that may be paths: each token (quotes kept together), the part of
 // a "file,Export" token before its comma, and what follows "explorer" up to the next command.
-std::vector<std::string> pathCandidates(std::string_view args) {
+std::vector<std::string> pathCandidates(std::string_view args, int depth = 0) {
     std::vector<std::vector<std::string>> segments(1);
     std::string token;
     bool inQuotes = false;
     bool quotedToken = false;
+    std::vector<std::string> quotedCommands; // "cmd /c "start x.vbs & exit"" holds commands
     auto endToken = [&] {
         if (!token.empty() || quotedToken) {
             segments.back().push_back(token);
+        }
+        if (quotedToken && depth == 0 && token.find_first_of(" \t&|") != std::string::npos) {
+            quotedCommands.push_back(token);
         }
         token.clear();
         quotedToken = false;
@@ -160,6 +164,11 @@ std::vector<std::string> pathCandidates(std::string_view args) {
         }
         out.push_back(std::move(text));
     };
+    for (const std::string& inner : quotedCommands) {
+        for (std::string& c : pathCandidates(inner, depth + 1)) {
+            add(std::move(c), true);
+        }
+    }
     for (const std::vector<std::string>& segment : segments) {
         for (std::size_t i = 0; i < segment.size(); ++i) {
             const std::string& t = segment[i];
@@ -493,25 +502,6 @@ LinkVerdict judgeLink(const LinkFinding& finding, const FullScanRules& rules) {
         add(signs, Sign::paddedArguments, "参数中用大量空白字符把真实内容藏在属性窗口之外");
     }
 
-    // Files and folders on the stick that the link hands to its interpreter or applet.
-    std::vector<std::string> candidates;
-    if (interpreter) {
-        candidates = pathCandidates(link.arguments);
-    }
-    if (link.idIntoControlPanel && !link.controlPanelItemPath.empty()) {
-        candidates.insert(candidates.begin(), link.controlPanelItemPath);
-    }
-    for (const Named& named : lookUpCandidates(finding, candidates, out.lookupFailed)) {
-        if (named.presence == Presence::file) {
-            out.namedFiles.push_back(named.stickPath);
-            if (interpreter || link.exploitForm()) {
-                add(signs, Sign::runsStickFile, "运行本盘上的文件 " + named.written);
-            }
-        } else {
-            out.namedFolders.push_back(named.stickPath);
-        }
-    }
-
     // Named like what the worm hid beside it, or like the drive.
     std::string_view stem = finding.name;
     if (stem.size() >= 4 && sameName(stem.substr(stem.size() - 4), ".lnk")) {
@@ -529,6 +519,35 @@ LinkVerdict judgeLink(const LinkFinding& finding, const FullScanRules& rules) {
     const std::string_view label = trimBlanks(finding.driveLabel);
     if (!label.empty() && sameName(trimBlanks(stem), label)) {
         add(signs, Sign::namedLikeDrive, "与磁盘卷标" + quoted(label) + "同名");
+    }
+
+    // Files and folders on the stick that the link hands to its interpreter or applet. A file
+    // named like the link is the document it opens after the payload, never the payload.
+    std::vector<std::string> candidates;
+    if (interpreter) {
+        candidates = pathCandidates(link.arguments);
+    }
+    if (link.idIntoControlPanel && !link.controlPanelItemPath.empty()) {
+        candidates.insert(candidates.begin(), link.controlPanelItemPath);
+    }
+    for (const Named& named : lookUpCandidates(finding, candidates, out.lookupFailed)) {
+        if (named.presence == Presence::folder) {
+            out.namedFolders.push_back(named.stickPath);
+            continue;
+        }
+        const std::string_view file = lastPart(named.stickPath);
+        const bool imitatedFile =
+            sameName(file, stem) ||
+            std::any_of(out.imitated.begin(), out.imitated.end(),
+                        [&](const std::string& n) { return sameName(n, file); });
+        if (imitatedFile) {
+            out.openedFiles.push_back(named.stickPath);
+            continue;
+        }
+        out.namedFiles.push_back(named.stickPath);
+        if (interpreter || link.exploitForm()) {
+            add(signs, Sign::runsStickFile, "运行本盘上的文件 " + named.written);
+        }
     }
 
     // Supporting signs after the independent ones, so that the reasons read in that order.

@@ -88,10 +88,12 @@ struct LinkFinding {
 struct LinkVerdict {
     Verdict verdict = Verdict::clean;
     std::vector<SignFound> signs;
-    // Stick paths ('/' between parts) the target, arguments or applet item name, that exist:
-    // files (payloads when the link is malicious) and folders (what it opens).
+    // Stick paths ('/' between parts) the arguments or applet item name, that exist: files it
+    // runs (payloads when the link is malicious), folders it opens, and files it opens that
+    // it imitates (the user's documents: restored, never payloads).
     std::vector<std::string> namedFiles;
     std::vector<std::string> namedFolders;
+    std::vector<std::string> openedFiles;
     // Neighbours' names this link imitates (same name, with or without extension).
     std::vector<std::string> imitated;
     // A lookup could not be made: a sign may be missing.
