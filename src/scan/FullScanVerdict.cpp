@@ -190,8 +190,8 @@ std::vector<std::string> pathCandidates(std::string_view args, int depth = 0) {
     return out;
 }
 
-// A path as a link may write it, as stick parts: the drive letter dropped, "." and ".."
-// applied. Nothing when it climbs above its base. absolute tells whether it named the root.
+// A path as a link may write it, as parts: the drive letter dropped, "." left out. absolute
+// tells whether it started from the root.
 std::optional<std::vector<std::string>> stickParts(std::string_view path, bool& absolute) {
     if (path.size() >= 2 && path[1] == ':' &&
         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
@@ -209,16 +209,24 @@ std::optional<std::vector<std::string>> stickParts(std::string_view path, bool& 
         if (part.empty() || part == ".") {
             continue;
         }
-        if (part == "..") {
-            if (parts.empty()) {
-                return std::nullopt;
-            }
-            parts.pop_back();
-            continue;
-        }
         parts.emplace_back(part);
     }
     return parts;
+}
+
+// base + parts with ".." applied; nothing when it climbs above the root.
+std::optional<std::vector<std::string>> resolved(std::vector<std::string> base,
+                                                 const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) {
+        if (part != "..") {
+            base.push_back(part);
+        } else if (base.empty()) {
+            return std::nullopt;
+        } else {
+            base.pop_back();
+        }
+    }
+    return base;
 }
 
 std::vector<std::string> splitStickPath(std::string_view path) {
@@ -256,9 +264,10 @@ std::vector<Named> lookUpCandidates(const LinkFinding& finding,
     bool workingAbsolute = false;
     if (const auto working = stickParts(finding.link->workingDir, workingAbsolute);
         working && !finding.link->workingDir.empty()) {
-        std::vector<std::string> base = workingAbsolute ? std::vector<std::string>() : bases[0];
-        base.insert(base.end(), working->begin(), working->end());
-        bases.push_back(std::move(base));
+        if (auto base =
+                resolved(workingAbsolute ? std::vector<std::string>() : bases[0], *working)) {
+            bases.push_back(std::move(*base));
+        }
     }
     bases.emplace_back();
 
@@ -271,9 +280,11 @@ std::vector<Named> lookUpCandidates(const LinkFinding& finding,
         }
         std::vector<std::string> tried;
         for (std::size_t b = absolute ? bases.size() - 1 : 0; b < bases.size(); ++b) {
-            std::vector<std::string> full = bases[b];
-            full.insert(full.end(), parts->begin(), parts->end());
-            std::string stickPath = joinParts(full);
+            const auto full = resolved(bases[b], *parts);
+            if (!full || full->empty()) {
+                continue;
+            }
+            std::string stickPath = joinParts(*full);
             if (std::find(tried.begin(), tried.end(), stickPath) != tried.end()) {
                 continue;
             }

@@ -32,9 +32,11 @@ struct GeneratedStick {
     std::string label;                   // the drive label the stick was made for
     std::vector<std::string> malicious;  // to the quarantine without a question
     std::vector<std::string> suspicious; // asked about
-    std::vector<std::string> restored;   // Hidden and System cleared (other bits kept)
-    std::vector<std::string> renamed;    // wrappers with names that cannot be seen or typed
-    std::vector<std::string> untouched;  // must keep their content and attributes
+    // Hidden and System cleared (other bits kept): what a malicious link imitates or opens,
+    // wrapper folders, and folders a malicious folder-named program stood in for.
+    std::vector<std::string> restored;
+    std::vector<std::string> renamed;   // wrappers with names that cannot be seen or typed
+    std::vector<std::string> untouched; // must keep their content and attributes
 };
 
 // Writes the family's stick into root (an empty folder) for the drive label. Attributes are
