@@ -156,10 +156,11 @@ std::vector<std::string> pathCandidates(std::string_view args, int depth = 0) {
         while (!text.empty() && (text.back() == ';' || text.back() == ',')) {
             text.pop_back();
         }
+        // A quoted command ("start x.vbs & exit") is read for its own tokens, not as a path.
         if (text.empty() || text.size() > maxCandidateBytes || text.front() == '/' ||
-            text.front() == '-' || text.find("://") != std::string::npos ||
-            text.rfind("\\\\", 0) == 0 || out.size() == maxCandidates ||
-            std::find(out.begin(), out.end(), text) != out.end()) {
+            text.find_first_of("&|<>") != std::string::npos || text.front() == '-' ||
+            text.find("://") != std::string::npos || text.rfind("\\\\", 0) == 0 ||
+            out.size() == maxCandidates || std::find(out.begin(), out.end(), text) != out.end()) {
             return;
         }
         out.push_back(std::move(text));
