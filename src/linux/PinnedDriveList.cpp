@@ -15,6 +15,7 @@ namespace tw {
 namespace {
 
 constexpr unsigned long exfatMagic = 0x2011BAB0;
+constexpr unsigned long fuseMagic = 0x65735546;
 
 EntryKind kindOf(mode_t mode) {
     if (S_ISREG(mode)) {
@@ -32,6 +33,13 @@ EntryKind kindOf(mode_t mode) {
 // The attribute word of an entry of an open folder, read through its own descriptor.
 std::optional<std::uint32_t> listedAttributes(int folderFd, const char* name, const struct stat& st,
                                               dev_t device, unsigned long magic) {
+    // Where the word is an extended attribute of Samba's form, it is read by name through
+    // the folder's descriptor without opening the entry: one call instead of four.
+    if (magic != exfatMagic && magic != fuseMagic &&
+        posix::attributeStoreFor(magic, false) == posix::AttributeStore::dosAttrib) {
+        return posix::readDosAttrib(
+            "/proc/self/fd/" + std::to_string(folderFd) + "/" + std::string(name), st);
+    }
     const int type = S_ISDIR(st.st_mode) ? O_DIRECTORY : 0;
     bool pathOnly = false;
     posix::Fd fd(
