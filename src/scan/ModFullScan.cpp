@@ -157,6 +157,23 @@ private:
         return stickPath.empty() ? name : stickPath + "/" + name;
     }
 
+    // A path the verdict names stays on the drive: no part climbs out of it.
+    static bool onStick(const std::string& stickPath) {
+        std::size_t start = 0;
+        while (start <= stickPath.size()) {
+            auto end = stickPath.find('/', start);
+            if (end == std::string::npos) {
+                end = stickPath.size();
+            }
+            const std::string_view part(stickPath.data() + start, end - start);
+            if (part.empty() || part == "..") {
+                return false;
+            }
+            start = end + 1;
+        }
+        return !stickPath.empty();
+    }
+
     // A path the verdict names, relative to the root with '/', as a path of this drive.
     std::string pathOf(const std::string& stickPath) const {
         std::string relative = stickPath;
@@ -486,25 +503,31 @@ private:
             return;
         }
         quarantine(entry.path, condemned::fullScanLink, "恶意快捷方式", reasons);
-        // What it starts goes too; what it imitates or opens is the user's, shown again.
+        // What it runs goes too; what it imitates or opens is the user's, shown again.
         for (const std::string& named : verdict.namedFiles) {
             const bool imitated = std::any_of(
                 verdict.imitated.begin(), verdict.imitated.end(), [&](const std::string& name) {
                     return equalsIgnoringCase(childStickPath(folder.stickPath, name), named);
                 });
             const std::string name = named.substr(named.rfind('/') + 1);
-            if (imitated || neverUnhidden(name)) {
+            if (imitated || neverUnhidden(name) || !onStick(named)) {
                 restore(pathOf(named), name);
                 continue;
             }
+            const auto cut = named.rfind('/');
+            m_payloadFolders.insert(cut == std::string::npos ? "" : named.substr(0, cut));
             quarantine(pathOf(named), condemned::fullScanPayload, "病毒文件",
-                       "被恶意快捷方式" + entry.name + "启动");
+                       "被恶意快捷方式" + entry.name + "运行");
         }
         for (const std::string& name : verdict.imitated) {
             restore(joinPath(m_fs, folder.path, name), name);
         }
-        for (const std::string& named : verdict.namedFolders) {
-            restore(pathOf(named), named.substr(named.rfind('/') + 1));
+        for (const auto* opened : {&verdict.namedFolders, &verdict.openedFiles}) {
+            for (const std::string& named : *opened) {
+                if (onStick(named)) {
+                    restore(pathOf(named), named.substr(named.rfind('/') + 1));
+                }
+            }
         }
         if (verdict.lookupFailed) {
             m_report.add("    注意：有的路径无法查询，可能漏掉了部分迹象。");
@@ -526,6 +549,7 @@ private:
         finding.folder = folder.stickPath;
         finding.attributes = entry.attributes;
         finding.insideWrapper = insideWrapper;
+        finding.besideMaliciousPayload = m_payloadFolders.count(folder.stickPath) != 0;
         if (candidate) {
             if (const auto head = readHead(entry.path, headBytes)) {
                 finding.encodedScript = startsEncodedScript(*head);
@@ -537,6 +561,17 @@ private:
         if (verdict.verdict == Verdict::malicious) {
             quarantine(entry.path, condemned::fullScanPayload, "病毒文件",
                        reasonsOf(verdict.signs));
+            // The folder a program posed as, hidden so that only the program shows.
+            const bool posedAsFolder =
+                std::any_of(verdict.signs.begin(), verdict.signs.end(), [](const SignFound& s) {
+                    return s.sign == Sign::folderNamedExecutable;
+                });
+            const std::string stem = name.substr(0, name.rfind('.'));
+            for (const Neighbour& n : neighbours) {
+                if (posedAsFolder && n.folder && equalsIgnoringCase(n.name, stem)) {
+                    restore(joinPath(m_fs, folder.path, n.name), n.name);
+                }
+            }
         } else if (verdict.verdict == Verdict::suspicious) {
             suspicious(entry.path, reasonsOf(verdict.signs));
         }
@@ -605,6 +640,8 @@ private:
     // Paths already handled, so that an item named twice is handled once.
     std::set<std::string> m_removed;
     std::set<std::string> m_restored;
+    // Folders (stick paths) holding a program a malicious link runs.
+    std::set<std::string> m_payloadFolders;
 };
 
 } // namespace

@@ -20,6 +20,8 @@ public:
     std::function<bool(const std::string& op, const std::string& path)> refuse;
     // Replaces every drive's file-system name ("FAT32", "NTFS", "exFAT", …).
     std::optional<std::string> fileSystemNameOverride;
+    // Replaces every drive's volume label.
+    std::optional<std::string> labelOverride;
     // Replaces the drive list.
     std::function<std::vector<Drive>()> drivesOverride;
     // Replaces readiness.
@@ -30,7 +32,9 @@ public:
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override;
-    std::string volumeLabel(const Drive& drive) override { return m_real.volumeLabel(drive); }
+    std::string volumeLabel(const Drive& drive) override {
+        return m_hooks->labelOverride ? *m_hooks->labelOverride : m_real.volumeLabel(drive);
+    }
     [[nodiscard]] char separator() const override { return m_real.separator(); }
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
