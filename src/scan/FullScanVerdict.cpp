@@ -483,7 +483,10 @@ LinkVerdict judgeLink(const LinkFinding& finding, const FullScanRules& rules) {
     std::vector<SignFound>& signs = out.signs;
 
     const std::string target = link.target();
-    const std::string program(lastPart(target));
+    std::string program(lastPart(target));
+    if (sameName(program, "%comspec%")) {
+        program = "cmd.exe"; // what the variable names on every Windows
+    }
     const bool interpreter = !program.empty() && rules.isInterpreter(program);
     if (interpreter) {
         add(signs, Sign::interpreterTarget, "目标是命令解释程序 " + program);
