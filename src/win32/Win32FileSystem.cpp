@@ -549,6 +549,33 @@ bool Win32FileSystem::copyFile(const std::string& source, const std::string& des
     });
 }
 
+// Renamed through the handle held, never over an existing entry: the entry found is the one
+// renamed, not whatever the path names by then.
+bool Win32FileSystem::renameItem(const std::string& rawPath, const std::string& newName) {
+    const std::string path = stripTrailingSeparators(rawPath);
+    if (newName.empty() || newName == "." || newName == ".." ||
+        newName.find_first_of("\\/:") != std::string::npos) {
+        return false;
+    }
+    const auto held = hold(path, DELETE | FILE_READ_ATTRIBUTES);
+    if (!held || held->isReparsePoint() || nameOf(path).empty()) {
+        return false;
+    }
+    const std::string target = join(parentOf(path), newName);
+    if (hold(target, FILE_READ_ATTRIBUTES)) {
+        return false;
+    }
+    const std::wstring wide = apiPath(target);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + wide.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(wide.size() * sizeof(wchar_t));
+    std::copy(wide.begin(), wide.end(), info->FileName);
+    return ::SetFileInformationByHandle(held->entry.get(), FileRenameInfo, info,
+                                        static_cast<DWORD>(buffer.size())) != 0;
+}
+
 bool Win32FileSystem::mkDir(const std::string& rawPath) {
     const std::string path = stripTrailingSeparators(rawPath);
     const std::string name = nameOf(path);
