@@ -296,9 +296,14 @@ std::string infoString(Bytes info, std::size_t offset, bool unicode) {
 std::size_t readLinkInfo(ShellLink& link, Bytes b, std::size_t pos) {
     const std::size_t size = u32(b, pos);
     if (b.size() - pos < 4 || size < 4) {
-        // A LinkInfo of zeros: nothing in it, and only its size field to step over.
+        // A LinkInfo of zeros, size field included, which the shell still accepts: step over
+        // its zero words, up to the size of the smallest LinkInfo.
         link.damaged = true;
-        return std::min(pos + 4, b.size());
+        std::size_t end = pos + 4;
+        while (end + 4 <= b.size() && end - pos < 0x1C && u32(b, end) == 0) {
+            end += 4;
+        }
+        return std::min(end, b.size());
     }
     if (size > b.size() - pos) {
         link.damaged = true;

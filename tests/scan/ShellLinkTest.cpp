@@ -296,6 +296,17 @@ TEST(ShellLink, HostileCounts) {
         EXPECT_TRUE(link->damaged);
         EXPECT_LE(link->idItemCount, 64u);
     }
+    // A LinkInfo of zeros, its size too: the strings after it are still read.
+    LinkSpec zeros;
+    zeros.zeroLinkInfo = true;
+    zeros.arguments = "/c start x.vbs";
+    std::vector<unsigned char> allZero = writeShellLink(zeros);
+    std::fill(allZero.begin() + 0x4C, allZero.begin() + 0x4C + 0x1C, 0);
+    const auto zeroed = parse(allZero);
+    ASSERT_TRUE(zeroed);
+    EXPECT_TRUE(zeroed->damaged);
+    EXPECT_EQ(zeroed->arguments, "/c start x.vbs");
+
     // A base path offset outside the LinkInfo reads as no base path; the rest still counts.
     const auto outside = parse(inputs[2]);
     EXPECT_EQ(outside->localBasePath, "");
