@@ -672,12 +672,12 @@ std::string fullScanSummaryText(const FullScanSummary& summary) {
     if (summary.dryRun) {
         text += "\n演示模式：只检查，未作任何更改。";
     }
-    text += "\n共检查 " + std::to_string(summary.items) + " 项";
+    text += "\n共检查 " + std::to_string(summary.items) + " 项。\n";
     if (summary.dryRun) {
-        text += "，发现威胁 " + std::to_string(summary.threatsFound) + " 个，可恢复的被隐藏项目 " +
+        text += "发现威胁 " + std::to_string(summary.threatsFound) + " 个，可恢复的被隐藏项目 " +
                 std::to_string(summary.restored) + " 个。";
     } else {
-        text += "，清除威胁 " + std::to_string(summary.threatsRemoved) + " 个，恢复被隐藏的项目 " +
+        text += "清除威胁 " + std::to_string(summary.threatsRemoved) + " 个，恢复被隐藏的项目 " +
                 std::to_string(summary.restored) + " 个，留待处理的可疑项 " +
                 std::to_string(summary.unanswered) + " 个。";
     }

@@ -16,31 +16,32 @@ TEST(FullScan, TheWormsItemsGoAndWhatItHidIsShownAgain) {
     const std::string d = h.D;
     const auto p = [&](const std::string& relative) { return native(h.stick / relative); };
     const Lines lines = h.clickScan();
-    EXPECT_EQ(withoutReasons(lines),
-              (Lines{
-                  "Timer2 off",
-                  "Label7: 正在初始化完全扫描引擎，请稍候......",
-                  "Label7: 正在完全扫描" + d + "......（已检查0项）",
-                  "Label7 colour darkred",
-                  "Label7: 发现恶意快捷方式" + p("Photos.lnk") + "（…），正在处理......",
-                  "Label7 colour green",
-                  "Label7: 恶意快捷方式" + p("Photos.lnk") + "已移入隔离区！",
-                  "Label7 colour darkred",
-                  "Label7: 发现病毒文件" + p("sysvolume/u12345.vbs") + "（…），正在处理......",
-                  "Label7 colour green",
-                  "Label7: 病毒文件" + p("sysvolume/u12345.vbs") + "已移入隔离区！",
-                  "Label7 colour green",
-                  "Label7: 已恢复被隐藏的" + p("Photos") + "！",
-                  "Label7 colour darkred",
-                  "Label7: 发现病毒隐藏文件用的文件夹" + p("sysvolume") + "（…）",
-                  "Label7 colour green",
-                  "Label7: 已恢复被隐藏的" + p("sysvolume") + "！",
-                  "Label7: 完全扫描已完成！",
-                  "box[64] 提示: 完全扫描已完成！\n共检查 11 项，清除威胁 2 个，恢复被隐藏的项目 2 "
-                  "个，留待处理的可疑项 0 个。\n扫描报告：" +
-                      h.reportPath() + " -> OK",
-                  "Timer2 on",
-              }));
+    EXPECT_EQ(
+        withoutReasons(lines),
+        (Lines{
+            "Timer2 off",
+            "Label7: 正在初始化完全扫描引擎，请稍候......",
+            "Label7: 正在完全扫描" + d + "......（已检查0项）",
+            "Label7 colour darkred",
+            "Label7: 发现恶意快捷方式" + p("Photos.lnk") + "（…），正在处理......",
+            "Label7 colour green",
+            "Label7: 恶意快捷方式" + p("Photos.lnk") + "已移入隔离区！",
+            "Label7 colour darkred",
+            "Label7: 发现病毒文件" + p("sysvolume/u12345.vbs") + "（…），正在处理......",
+            "Label7 colour green",
+            "Label7: 病毒文件" + p("sysvolume/u12345.vbs") + "已移入隔离区！",
+            "Label7 colour green",
+            "Label7: 已恢复被隐藏的" + p("Photos") + "！",
+            "Label7 colour darkred",
+            "Label7: 发现病毒隐藏文件用的文件夹" + p("sysvolume") + "（…）",
+            "Label7 colour green",
+            "Label7: 已恢复被隐藏的" + p("sysvolume") + "！",
+            "Label7: 完全扫描已完成！",
+            "box[64] 提示: 完全扫描已完成！\n共检查 11 项。\n清除威胁 2 个，恢复被隐藏的项目 2 "
+            "个，留待处理的可疑项 0 个。\n扫描报告：" +
+                h.reportPath() + " -> OK",
+            "Timer2 on",
+        }));
     // The reasons name what gave the shortcut away.
     EXPECT_NE(lines[4].find("cmd.exe"), std::string::npos) << lines[4];
 
@@ -131,25 +132,26 @@ TEST(FullScan, SuspiciousItemsAreAskedAbout) {
     const std::string docs = native(h.stick / "Docs.exe");
     const std::string photo = native(h.stick / "photo.jpg.exe");
     const Lines lines = h.clickScan();
-    EXPECT_EQ(withoutReasons(lines),
-              (Lines{
-                  "Timer2 off",
-                  "Label7: 正在初始化完全扫描引擎，请稍候......",
-                  "Label7: 正在完全扫描" + h.D + "......（已检查0项）",
-                  "Label7 colour darkred",
-                  "Label7: 发现可疑文件" + docs + "（…），等待处理......",
-                  "box[4] 提示: 发现可疑文件" + docs + "（…），是否移入隔离区？ -> Yes",
-                  "Label7 colour green",
-                  "Label7: 可疑文件" + docs + "已移入隔离区！",
-                  "Label7 colour darkred",
-                  "Label7: 发现可疑文件" + photo + "（…），等待处理......",
-                  "box[4] 提示: 发现可疑文件" + photo + "（…），是否移入隔离区？ -> No",
-                  "Label7: 完全扫描已完成！",
-                  "box[64] 提示: 完全扫描已完成！\n共检查 3 项，清除威胁 1 个，恢复被隐藏的项目 0 "
-                  "个，留待处理的可疑项 1 个。\n扫描报告：" +
-                      h.reportPath() + " -> OK",
-                  "Timer2 on",
-              }));
+    EXPECT_EQ(
+        withoutReasons(lines),
+        (Lines{
+            "Timer2 off",
+            "Label7: 正在初始化完全扫描引擎，请稍候......",
+            "Label7: 正在完全扫描" + h.D + "......（已检查0项）",
+            "Label7 colour darkred",
+            "Label7: 发现可疑文件" + docs + "（…），等待处理......",
+            "box[4] 提示: 发现可疑文件" + docs + "（…），是否移入隔离区？ -> Yes",
+            "Label7 colour green",
+            "Label7: 可疑文件" + docs + "已移入隔离区！",
+            "Label7 colour darkred",
+            "Label7: 发现可疑文件" + photo + "（…），等待处理......",
+            "box[4] 提示: 发现可疑文件" + photo + "（…），是否移入隔离区？ -> No",
+            "Label7: 完全扫描已完成！",
+            "box[64] 提示: 完全扫描已完成！\n共检查 3 项。\n清除威胁 1 个，恢复被隐藏的项目 0 "
+            "个，留待处理的可疑项 1 个。\n扫描报告：" +
+                h.reportPath() + " -> OK",
+            "Timer2 on",
+        }));
     EXPECT_EQ(h.quarantined(),
               (std::vector<std::string>{std::string(condemned::fullScanSuspicious) + " " + docs}));
     EXPECT_TRUE(exists(h.stick / "photo.jpg.exe"));
@@ -209,7 +211,7 @@ TEST(FullScan, ASecondClickAsksToStopAndTheWorkDoneIsKept) {
                   "Label7: 已恢复被隐藏的" + p("b/sysvolume") + "！",
                   "box[4] 提示: 完全扫描正在进行，是否停止扫描？ -> Yes",
                   "Label7: 完全扫描已停止，已完成的处理均已保留！",
-                  "box[64] 提示: 完全扫描已停止，已完成的处理均已保留！\n共检查 9 项，清除威胁 0 "
+                  "box[64] 提示: 完全扫描已停止，已完成的处理均已保留！\n共检查 9 项。\n清除威胁 0 "
                   "个，恢复被隐藏的项目 2 个，留待处理的可疑项 0 个。\n扫描报告：" +
                       h.reportPath() + " -> OK",
                   "Timer2 on",
