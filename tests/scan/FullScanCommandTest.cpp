@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "scan/FullScanCommand.h"
+#include "support/NullPorts.h"
 #include "scan/FullScanFixture.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +121,36 @@ TEST(FullScanCommand, DryRunThenCleanThenNothingLeft) {
     EXPECT_NE(again.out.find("清除威胁 0 个，恢复被隐藏的项目 0 个，留待处理的可疑项 0 个。"),
               std::string::npos)
         << again.out;
+}
+
+// The option reaches its hook with its arguments and passes its status on; without an
+// argument it is a usage error; the help lists it.
+TEST(FullScanCommand, TheOptionOfTheCommandLine) {
+    NullQuarantine quarantine;
+    CommandHooks hooks;
+    std::vector<std::string> seen;
+    hooks.fullScan = [&](const std::vector<std::string>& arguments, std::ostream&, std::ostream&) {
+        seen = arguments;
+        return 1;
+    };
+    const auto run = [&](const std::vector<std::string>& arguments) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status =
+            runCommand(parseCommandLine(arguments), quarantine, "1", out, err, hooks);
+        return std::make_pair(status, out.str() + err.str());
+    };
+    EXPECT_EQ(run({"--full-scan", "/media/STICK", "--dry-run"}).first, 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"/media/STICK", "--dry-run"}));
+    seen.clear();
+    for (const auto& wrong :
+         std::vector<std::vector<std::string>>{{"--full-scan"}, {"--full-scan", "a", "b", "c"}}) {
+        const auto [status, text] = run(wrong);
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(text.find("--full-scan"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(seen.empty());
+    EXPECT_NE(run({"--help"}).second.find("--full-scan 路径 [--dry-run]"), std::string::npos);
 }
 
 } // namespace
