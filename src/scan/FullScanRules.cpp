@@ -268,6 +268,18 @@ std::string extensionOf(std::string_view name) {
 } // namespace
 
 bool matchesNamePattern(std::string_view pattern, std::string_view name) {
+    // Most names end otherwise than the pattern's literal tail: decided without the table.
+    const std::size_t wild = pattern.find_last_of("*?#");
+    const std::string_view tail =
+        wild == std::string_view::npos ? pattern : pattern.substr(wild + 1);
+    if (tail.size() > name.size() ||
+        !std::equal(tail.begin(), tail.end(), name.end() - static_cast<std::ptrdiff_t>(tail.size()),
+                    [](char p, char n) { return lowerAscii(p) == lowerAscii(n); })) {
+        return false;
+    }
+    if (wild == std::string_view::npos) {
+        return tail.size() == name.size();
+    }
     const std::string text = lower(name);
     // reach[j]: the pattern so far matches text[0, j).
     std::vector<char> reach(text.size() + 1, 0);
