@@ -236,13 +236,6 @@ private:
                 }
             }
         }
-        // Folders are walked after this one, in the order listed; links and devices never.
-        for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
-            if (it->kind == EntryKind::folder) {
-                stack.push_back(PendingFolder{it->path, childStickPath(folder.stickPath, it->name),
-                                              it->name, it->attributes, insideWrapper});
-            }
-        }
         // Links first, so that what a malicious one names is known before the files beside it.
         for (const EntryInfo& entry : *entries) {
             if (entry.kind == EntryKind::file && endsWithIgnoringCase(entry.name, ".lnk")) {
@@ -269,6 +262,13 @@ private:
                 autorun(entry);
             } else {
                 payload(folder, entry, neighbours, insideWrapper);
+            }
+        }
+        // Folders are walked after this one's files, in name order; links and devices never.
+        for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
+            if (it->kind == EntryKind::folder) {
+                stack.push_back(PendingFolder{it->path, childStickPath(folder.stickPath, it->name),
+                                              it->name, it->attributes, insideWrapper});
             }
         }
     }
@@ -298,6 +298,7 @@ private:
         finding.name = folder.name;
         const auto cut = folder.stickPath.rfind('/');
         finding.folder = cut == std::string::npos ? "" : folder.stickPath.substr(0, cut);
+        // As the worm left it, also where a link beside it has shown it again since.
         finding.attributes = folder.attributes;
         finding.driveLabel = m_label;
         const EntryInfo* desktopIni = nullptr;
