@@ -8,7 +8,7 @@
 
 namespace tw::test {
 
-// The families of usb-threats.md, one generated stick each.
+// The worm families that travel on sticks today, one generated stick each.
 enum class Family {
     jenxcus,           // Hidden+System items, a "<name>.lnk" to cmd.exe beside each
     forbix,            // cmd /c start wscript /e:VBScript.Encode ... & start explorer ... & exit
