@@ -60,6 +60,9 @@ public:
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override {
         return m_fs.writeTextLines(path, lines);
     }
+    bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override {
+        return m_fs.writeUtf8Lines(path, lines);
+    }
     std::unique_ptr<ByteReader> openRead(const std::string& path) override {
         return m_fs.openRead(path);
     }
@@ -111,6 +114,11 @@ std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder
         out.push_back(std::move(info));
     }
     return out;
+}
+
+// Where text files are written byte for byte, as on Linux, they are UTF-8 already.
+bool FileSystem::writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) {
+    return writeTextLines(path, lines);
 }
 
 bool FileSystem::renameItem(const std::string& /*path*/, const std::string& /*newName*/) {

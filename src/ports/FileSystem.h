@@ -140,6 +140,9 @@ public:
     virtual std::unique_ptr<LineReader> openText(const std::string& path) = 0;
     // Creates or replaces a text file holding these lines, each ended by CR LF.
     virtual bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) = 0;
+    // The same in UTF-8 whatever the platform's code page (with the byte-order mark Windows'
+    // editors look for there), for files the user reads: the full scan's reports.
+    virtual bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines);
 
     // Opens a file (never through a link) to read its bytes; nullptr when it cannot be.
     virtual std::unique_ptr<ByteReader> openRead(const std::string& path) = 0;

@@ -90,7 +90,7 @@ std::optional<std::string> FullScanReport::write(FileSystem& fs, const std::stri
     }
     text.emplace_back("");
     text.insert(text.end(), summary.begin(), summary.end());
-    if (!fs.writeTextLines(path, text)) {
+    if (!fs.writeUtf8Lines(path, text)) {
         return std::nullopt;
     }
     return path;

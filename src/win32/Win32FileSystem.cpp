@@ -625,6 +625,17 @@ bool Win32FileSystem::writeTextLines(const std::string& path,
                               [&](void* out) { return writeAll(out, text.data(), text.size()); });
 }
 
+bool Win32FileSystem::writeUtf8Lines(const std::string& path,
+                                     const std::vector<std::string>& lines) {
+    std::string text = "\xEF\xBB\xBF";
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return writeFileReplacing(path, true,
+                              [&](void* out) { return writeAll(out, text.data(), text.size()); });
+}
+
 std::unique_ptr<FileSystem> Win32FileSystem::pinDrive(const std::string& root) {
     Win32FileSystem& outside = m_outside != nullptr ? *m_outside : *this;
     return std::unique_ptr<FileSystem>(new Win32FileSystem(outside, root));

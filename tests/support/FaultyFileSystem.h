@@ -59,6 +59,9 @@ public:
         }
         return entries;
     }
+    bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override {
+        return !refused("writeTextLines", path) && m_real.writeUtf8Lines(path, lines);
+    }
     bool renameItem(const std::string& path, const std::string& newName) override {
         return !refused("renameItem", path) && m_real.renameItem(path, newName);
     }
