@@ -225,6 +225,34 @@ TEST(FullScan, ASecondClickAsksToStopAndTheWorkDoneIsKept) {
     EXPECT_FALSE(h.state.actionRunning);
 }
 
+// The stick pulled out mid-walk: the scan ends saying the drive could not be read, keeps what
+// it did, and writes its report all the same.
+TEST(FullScan, TheStickPulledOutEndsTheWalk) {
+    if (underWine()) {
+        GTEST_SKIP() << "Wine keeps a folder held open in place until its last handle closes";
+    }
+    FullScanHarness h;
+    for (const char* folder : {"a", "b", "c"}) {
+        makeDir(h.stick / folder);
+        makeDir(h.stick / (std::string(folder) + "/sysvolume"));
+        setAttr(h.stick / (std::string(folder) + "/sysvolume"), 22);
+    }
+    SteppingClock clock(h.clock, milliseconds(100));
+    Form1 form(Ports{h.faulty, h.host, h.view, clock, *h.quarantineInUse}, h.state);
+    h.view.setEnabled(Ctl::Label6, true);
+    h.clock.schedule(milliseconds(350), [&] { removeAll(h.stick.path()); });
+    const std::size_t mark = h.transcript.size();
+    form.Label_Click(Ctl::Label6);
+    const Lines lines = h.transcript.since(mark);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 3], "Label7: 没有检测到U盘，无法完成扫描！");
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with(
+        "box[64] 提示: U盘已无法读取，完全扫描未能完成，已完成的处理均已保留。"))
+        << lines[lines.size() - 2];
+    EXPECT_NE(h.report().find("驱动器已无法读取，扫描未能完成"), std::string::npos);
+    EXPECT_FALSE(h.state.actionRunning);
+}
+
 // Where the file system keeps no attributes the scan says so and leaves hidden items alone:
 // a worm's shortcut with two signs still goes.
 TEST(FullScan, WithoutAttributesTheHiddenItemChecksAreSkipped) {
