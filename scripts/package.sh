@@ -86,23 +86,24 @@ dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" >/dev/null
 
 # The portable Windows build, where it has been built (bash scripts/build-windows.sh): the
 # program, its companion file and a short read-me in Chinese, as one zip.
-if [ -f build-win/tarnwick.exe ] && [ -f build-win/systemset.dll ]; then
+if [ -f build-win/tarnwick.exe ] && [ -f build-win/systemset.dll ] &&
+  [ -f build-win/fullscan.rules ]; then
   winstage=$(mktemp -d)
   trap 'rm -rf "$stage" "$winstage"' EXIT
   mkdir -p "$winstage/Tarnwick"
-  cp build-win/tarnwick.exe build-win/systemset.dll "$winstage/Tarnwick/"
+  cp build-win/tarnwick.exe build-win/systemset.dll build-win/fullscan.rules "$winstage/Tarnwick/"
   # A byte-order mark, so that older Notepads read the Chinese as UTF-8.
   printf '\xef\xbb\xbf' >"$winstage/Tarnwick/readme.txt"
   printf '%s\r\n' \
     "Tarnwick $version（便携版）" \
     "" \
     "双击 tarnwick.exe 即可运行，无需安装。systemset.dll 是“免疫系统”所用的配套文件，" \
-    "请与 tarnwick.exe 放在同一文件夹中。" \
+    "fullscan.rules 是“完全扫描”所用的规则文件。这两个文件请与 tarnwick.exe 放在同一文件夹中。" \
     "" \
     "使用方法：插入U盘，选择“快速扫描”，单击“立即扫描”。" \
     "清除的文件先保存在隔离区（%LOCALAPPDATA%\\Tarnwick\\Quarantine），可在“操作”菜单的“隔离区”中恢复。" \
     "" \
-    "Portable: run tarnwick.exe; keep systemset.dll beside it. Removed files go to the" \
+    "Portable: run tarnwick.exe; keep systemset.dll and fullscan.rules beside it. Removed files go to the" \
     "quarantine in %LOCALAPPDATA%\\Tarnwick\\Quarantine and can be restored from the menu." \
     >>"$winstage/Tarnwick/readme.txt"
   zip=$(pwd)/dist/tarnwick-${version}-win64.zip

@@ -14,7 +14,7 @@ if [ "${1:-}" = "--test" ]; then
   packages+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    ntfs-3g fuse3
+    ntfs-3g fuse3 liblnk-utils
     xvfb xauth at-spi2-core python3-pyatspi dbus-x11 gsettings-desktop-schemas
     lintian desktop-file-utils appstream imagemagick xdotool
   )

@@ -10,7 +10,7 @@ namespace tw {
 
 namespace {
 
-constexpr std::array<OptionSpec, 8> options = {{
+constexpr std::array<OptionSpec, 9> options = {{
     {"--quarantine", CommandKind::listQuarantine, 0, 0, "",
      "列出隔离区中的文件 (list the files in the quarantine)"},
     {"--restore", CommandKind::restore, 1, 2, "编号 [文件夹] (ID [FOLDER])",
@@ -21,6 +21,11 @@ constexpr std::array<OptionSpec, 8> options = {{
     {"--undo-system", CommandKind::undoSystem, 0, 0, "",
      "撤销系统免疫：恢复免疫前的自动播放设置\n"
      "        (put back the AutoPlay settings that system immunization changed)"},
+    {"--full-scan", CommandKind::fullScan, 1, 2, "路径 [--dry-run] (PATH [--dry-run])",
+     "完全扫描挂载在该路径的U盘：威胁移入隔离区，恢复被隐藏的文件，不提问，可疑文件只列出；\n"
+     "        --dry-run 只检查不更改。退出码：0 未发现，1 有发现，2 出错\n"
+     "        (scan the whole removable drive at PATH without a window; --dry-run changes\n"
+     "        nothing; exit 0 nothing found, 1 found, 2 error)"},
     {"--help", CommandKind::help, 0, 0, "", "显示本帮助 (show this help)"},
     {"-h", CommandKind::help, 0, 0, "", ""},
     {"--version", CommandKind::version, 0, 0, "", "显示版本 (show the version)"},
@@ -178,6 +183,11 @@ int runCommand(const Command& command, Quarantine& quarantine, const std::string
     case CommandKind::undoSystem:
         if (hooks.undoSystem) {
             return hooks.undoSystem(out, err);
+        }
+        break;
+    case CommandKind::fullScan:
+        if (hooks.fullScan) {
+            return hooks.fullScan(args, out, err);
         }
         break;
     case CommandKind::usageError:

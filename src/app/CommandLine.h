@@ -20,6 +20,7 @@ enum class CommandKind {
     restore,
     purge,
     undoSystem, // the work comes through CommandHooks::undoSystem
+    fullScan,   // the work comes through CommandHooks::fullScan
     usageError,
 };
 
@@ -50,6 +51,9 @@ Command parseCommandLine(const std::vector<std::string>& arguments);
 // Work that other parts of the program bring to the command line.
 struct CommandHooks {
     std::function<int(std::ostream& out, std::ostream& err)> undoSystem;
+    std::function<int(const std::vector<std::string>& arguments, std::ostream& out,
+                      std::ostream& err)>
+        fullScan;
     // Where the quarantine lies, as the help names it.
     std::string quarantineFolder =
         "$XDG_DATA_HOME/tarnwick/quarantine (~/.local/share/tarnwick/quarantine)";

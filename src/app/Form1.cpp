@@ -4,6 +4,7 @@
 #include "drive/ModAppCheck.h"
 #include "drive/moddelay.h"
 #include "immunize/Immunization.h"
+#include "scan/FullScanReport.h"
 #include "scan/ModDiskScan.h"
 #include "scan/ScanCommand.h"
 #include "system/SystemImmunization.h"
@@ -67,6 +68,9 @@ void Form1::Label_Click(Ctl label) {
     // One drive action at a time: a click during a running one is ignored.
     ActionGuard guard(m_state);
     if (!guard.acquired()) {
+        if (label == Ctl::Label6) {
+            AskToStopFullScan(m_ports.view, m_state);
+        }
         return;
     }
     switch (label) {
@@ -80,7 +84,7 @@ void Form1::Label_Click(Ctl label) {
         SystemImmunizationClick(m_ports);
         break;
     case Ctl::Label6:
-        ScanCommand(m_ports);
+        ScanCommand(m_ports, m_state);
         break;
     default:
         break;
@@ -129,6 +133,14 @@ void Form1::vbundosystem_Click() {
     ActionGuard guard(m_state);
     if (guard.acquired()) {
         SystemUndoClick(m_ports);
+    }
+}
+
+void Form1::vbreport_Click() {
+    if (const auto report = latestFullScanReport(m_ports.fs, m_ports.host.reportFolder())) {
+        m_ports.host.openUrl(*report);
+    } else {
+        m_ports.view.msgBox("还没有完全扫描报告。", mb::okOnly + mb::information, "提示");
     }
 }
 

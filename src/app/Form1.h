@@ -30,6 +30,8 @@ public:
     void about_Click();
     // The menu item that puts back what system immunization changed.
     void vbundosystem_Click();
+    // The menu item that opens the newest full-scan report.
+    void vbreport_Click();
     void Form_Unload();
 
     static constexpr const char* supportUrl = maker::supportUrl;

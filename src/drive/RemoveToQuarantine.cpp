@@ -49,15 +49,20 @@ std::optional<Drive> driveOf(FileSystem& fs, const std::string& path) {
 } // namespace
 
 bool removeToQuarantine(Ports& ports, const std::string& path, const char* condemnedBy) {
+    return removeToQuarantineId(ports, path, condemnedBy).has_value();
+}
+
+std::optional<std::string> removeToQuarantineId(Ports& ports, const std::string& path,
+                                                const char* condemnedBy) {
     FileSystem& fs = ports.fs;
     const auto attributes = fs.attributes(path);
     const auto size = fs.fileLen(path);
     if (!attributes || !size) {
-        return false;
+        return std::nullopt;
     }
     auto reader = fs.openRead(path);
     if (!reader) {
-        return false; // a link, a pipe, a file that cannot be read: it stays
+        return std::nullopt; // a link, a pipe, a file that cannot be read: it stays
     }
     QuarantineFacts facts;
     facts.originalPath = path;
@@ -73,24 +78,24 @@ bool removeToQuarantine(Ports& ports, const std::string& path, const char* conde
     const auto id = ports.quarantine.add(facts, content);
     reader.reset(); // an open file cannot be deleted everywhere
     if (!id) {
-        return false;
+        return std::nullopt;
     }
     // A delete can be accepted and still not take effect (the file open elsewhere, or held
     // by the file system): only the drive saying the name is gone counts.
     (void)fs.deleteFile(path, true);
     switch (fs.lookup(path)) {
     case Presence::absent:
-        return true;
+        return id;
     case Presence::file:
     case Presence::folder:
         // The file stays: its copy would only stand for a file that was never removed.
         (void)ports.quarantine.purge(*id);
-        return false;
+        return std::nullopt;
     case Presence::unknown:
         break;
     }
     // The drive cannot tell: the file may be gone, so its copy is kept.
-    return false;
+    return std::nullopt;
 }
 
 } // namespace tw

@@ -2,6 +2,7 @@
 
 #include "ports/Ports.h"
 
+#include <optional>
 #include <string>
 
 namespace tw {
@@ -14,5 +15,8 @@ namespace tw {
 // callers judge by testing again all the same. Window events go on being
 // handled during a long copy.
 bool removeToQuarantine(Ports& ports, const std::string& path, const char* condemnedBy);
+// The same, giving the quarantine's id of the removed file; nothing when it stays.
+std::optional<std::string> removeToQuarantineId(Ports& ports, const std::string& path,
+                                                const char* condemnedBy);
 
 } // namespace tw

@@ -48,6 +48,8 @@ public:
     // "absent" only when the folder that would hold the name answered without it; a root
     // that no longer answers (the drive pulled out) tells nothing.
     Presence lookup(const std::string& path) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
+    bool renameItem(const std::string& path, const std::string& newName) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;

@@ -328,6 +328,18 @@ bool PosixHost::startBatchFile(const std::string&) {
     return false;
 }
 
+std::string PosixHost::reportFolder() const {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::string(state) + "/tarnwick/reports";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.local/state/tarnwick/reports";
+    }
+    return {};
+}
+
 void PosixHost::openUrl(const std::string& url) {
     (void)startDetached("xdg-open", {url});
 }

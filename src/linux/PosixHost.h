@@ -27,6 +27,8 @@ public:
     // $XDG_DATA_HOME (only when absolute, else ~/.local/share)/tarnwick/systemset.undo, the
     // place the companion script keeps it.
     [[nodiscard]] UndoRecordFile readUndoRecord() override;
+    // $XDG_STATE_HOME/tarnwick/reports, else ~/.local/state/tarnwick/reports.
+    [[nodiscard]] std::string reportFolder() const override;
     void openUrl(const std::string& url) override;
     [[nodiscard]] bool previousInstance() override;
     void activatePreviousInstance() override;

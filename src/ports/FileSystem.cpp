@@ -47,6 +47,9 @@ public:
                   bool overwrite) override {
         return m_fs.copyFile(source, destination, overwrite);
     }
+    bool renameItem(const std::string& path, const std::string& newName) override {
+        return m_fs.renameItem(path, newName);
+    }
     bool mkDir(const std::string& path) override { return m_fs.mkDir(path); }
     std::optional<std::uint64_t> fileLen(const std::string& path) override {
         return m_fs.fileLen(path);
@@ -56,6 +59,9 @@ public:
     }
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override {
         return m_fs.writeTextLines(path, lines);
+    }
+    bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override {
+        return m_fs.writeUtf8Lines(path, lines);
     }
     std::unique_ptr<ByteReader> openRead(const std::string& path) override {
         return m_fs.openRead(path);
@@ -108,6 +114,15 @@ std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder
         out.push_back(std::move(info));
     }
     return out;
+}
+
+// Where text files are written byte for byte, as on Linux, they are UTF-8 already.
+bool FileSystem::writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) {
+    return writeTextLines(path, lines);
+}
+
+bool FileSystem::renameItem(const std::string& /*path*/, const std::string& /*newName*/) {
+    return false;
 }
 
 std::string FileSystem::volumeLabel(const Drive& /*drive*/) {

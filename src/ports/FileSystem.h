@@ -127,6 +127,10 @@ public:
     virtual bool deleteFile(const std::string& path, bool force) = 0;
     virtual bool copyFile(const std::string& source, const std::string& destination,
                           bool overwrite) = 0;
+    // Gives a file or folder another name in the same folder; never over an existing entry
+    // (in any letter case), never through a link. False where it was not done or the
+    // platform cannot.
+    virtual bool renameItem(const std::string& path, const std::string& newName);
     // Creates one folder; fails when the item exists or the parent is missing.
     virtual bool mkDir(const std::string& path) = 0;
     // Length of a file in bytes.
@@ -136,6 +140,9 @@ public:
     virtual std::unique_ptr<LineReader> openText(const std::string& path) = 0;
     // Creates or replaces a text file holding these lines, each ended by CR LF.
     virtual bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) = 0;
+    // The same in UTF-8 whatever the platform's code page (with the byte-order mark Windows'
+    // editors look for there), for files the user reads: the full scan's reports.
+    virtual bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines);
 
     // Opens a file (never through a link) to read its bytes; nullptr when it cannot be.
     virtual std::unique_ptr<ByteReader> openRead(const std::string& path) = 0;

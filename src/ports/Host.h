@@ -64,6 +64,9 @@ public:
     // before it is read.
     [[nodiscard]] virtual UndoRecordFile readUndoRecord() { return {}; }
 
+    // The folder that keeps the full scan's reports (it may not exist yet); empty where the
+    // program has none.
+    [[nodiscard]] virtual std::string reportFolder() const { return {}; }
     // Opens a web address in the user's browser, detached, without a console window.
     virtual void openUrl(const std::string& url) = 0;
 

@@ -43,6 +43,9 @@ struct AppState {
     std::optional<Drive> probedDrive; // the drive the last successful probe stopped on
     std::int16_t connected = 0;       // the drive monitor's connected flag
     bool actionRunning = false;       // a drive action runs; a second one is not started
+    bool fullScanRunning = false;     // a click on "立即扫描（S)" then asks whether to stop it
+    bool stopFullScan = false;        // the user asked the running full scan to stop
+    bool askingToStop = false;        // that question is open
 };
 
 // Writes the status line: its text, and its colour where one is given.

@@ -19,6 +19,11 @@ std::string condemnedText(const std::string& key) {
         {condemned::suspiciousFile, "快速扫描：可疑文件"},
         {condemned::threatCheck, "免疫前检测：威胁文件"},
         {condemned::diskScan, "硬盘扫描：Autorun威胁"},
+        {condemned::fullScanLink, "完全扫描：恶意快捷方式"},
+        {condemned::fullScanPayload, "完全扫描：病毒文件"},
+        {condemned::fullScanDisguise, "完全扫描：伪装文件夹的desktop.ini"},
+        {condemned::fullScanAutorun, "完全扫描：AUTO类病毒"},
+        {condemned::fullScanSuspicious, "完全扫描：可疑文件（经您确认）"},
         {condemned::unknown, "未知（找回的副本）"},
     };
     for (const auto& entry : texts) {

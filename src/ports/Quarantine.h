@@ -20,6 +20,11 @@ inline constexpr const char* markedFile = "quick-scan-marked-file";
 inline constexpr const char* suspiciousFile = "quick-scan-suspicious-file";
 inline constexpr const char* threatCheck = "threat-check-autorun-file";
 inline constexpr const char* diskScan = "disk-scan-autorun-file";
+inline constexpr const char* fullScanLink = "full-scan-malicious-link";
+inline constexpr const char* fullScanPayload = "full-scan-payload";
+inline constexpr const char* fullScanDisguise = "full-scan-folder-disguise";
+inline constexpr const char* fullScanAutorun = "full-scan-autorun";
+inline constexpr const char* fullScanSuspicious = "full-scan-suspicious";
 inline constexpr const char* unknown = "unknown"; // a copy found without its record
 } // namespace condemned
 

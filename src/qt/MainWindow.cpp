@@ -219,6 +219,13 @@ void MainWindow::buildMenus() {
             m_form->vbundosystem_Click();
         }
     });
+    QAction* report = file->addAction(QStringLiteral("查看完全扫描报告(&R)..."));
+    report->setObjectName(QStringLiteral("vbreport"));
+    connect(report, &QAction::triggered, this, [this] {
+        if (m_form != nullptr) {
+            m_form->vbreport_Click();
+        }
+    });
     file->addSeparator();
     QAction* exit = file->addAction(QStringLiteral("退出(&X)"));
     exit->setObjectName(QStringLiteral("vbexit"));

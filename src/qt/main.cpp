@@ -9,6 +9,7 @@
 #include "qt/DisplayCheck.h"
 #include "qt/MainWindow.h"
 #include "qt/QtClock.h"
+#include "scan/FullScanCommand.h"
 #include "system/SystemUndo.h"
 
 #include <QApplication>
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
         hooks.undoSystem = [&](std::ostream& out, std::ostream& err) {
             tw::SleepClock sleepClock;
             return tw::SystemUndoCommand(*fs, host, sleepClock, out, err);
+        };
+        hooks.fullScan = [&](const std::vector<std::string>& arguments, std::ostream& out,
+                             std::ostream& err) {
+            tw::SleepClock sleepClock;
+            return tw::FullScanCommand(*fs, host, quarantine, sleepClock, arguments, out, err);
         };
         return tw::runCommand(command, quarantine, TARNWICK_VERSION, std::cout, std::cerr, hooks);
     }

@@ -5,6 +5,9 @@
 namespace tw {
 
 // The click of Label6 "立即扫描（S)".
-void ScanCommand(Ports& ports);
+void ScanCommand(Ports& ports, AppState& state);
+
+// A click of Label6 while a full scan runs: asks whether to stop it.
+void AskToStopFullScan(MainView& view, AppState& state);
 
 } // namespace tw

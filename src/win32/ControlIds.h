@@ -30,6 +30,7 @@ inline constexpr int vbhelpinfo = 2002;
 inline constexpr int about = 2003;
 inline constexpr int vbquarantine = 2004;
 inline constexpr int vbundosystem = 2005;
+inline constexpr int vbreport = 2006;
 
 // The quarantine window: its list (a report-style list view, one row per item: time,
 // original path, reason, size) and its buttons; 关闭 is IDCANCEL, so that Esc closes too.

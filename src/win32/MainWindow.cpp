@@ -266,6 +266,7 @@ void MainWindow::buildMenus() {
     HMENU file = CreatePopupMenu(); // vbfile
     AppendMenuW(file, MF_STRING, ids::vbquarantine, L"隔离区(&Q)...");
     AppendMenuW(file, MF_STRING, ids::vbundosystem, L"撤销系统免疫(&U)");
+    AppendMenuW(file, MF_STRING, ids::vbreport, L"查看完全扫描报告(&R)...");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, ids::vbexit, L"退出(&X)\tCtrl+X");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"操作(&F)");
@@ -509,6 +510,8 @@ LRESULT MainWindow::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 m_form->vbquarantine_Click();
             } else if (id == ids::vbundosystem) {
                 m_form->vbundosystem_Click();
+            } else if (id == ids::vbreport) {
+                m_form->vbreport_Click();
             } else if (id == ids::vbexit) {
                 m_form->vbexit_Click();
             } else if (id == ids::vbhelpinfo) {

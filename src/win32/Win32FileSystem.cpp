@@ -678,6 +678,31 @@ bool Win32FileSystem::copyFile(const std::string& source, const std::string& des
     });
 }
 
+// Renamed through the handle of the entry found, relative to the folder that holds it, never
+// over an existing entry: the entry found is the one renamed, not whatever the path names by
+// then.
+bool Win32FileSystem::renameItem(const std::string& path, const std::string& newName) {
+    if (newName.empty() || newName == "." || newName == ".." ||
+        newName.find_first_of("\\/:*?\"<>|") != std::string::npos ||
+        newName.find('\0') != std::string::npos) {
+        return false;
+    }
+    Presence failure = Presence::unknown;
+    const auto place = locate(path, failure);
+    if (!place || place->name.empty()) {
+        return false;
+    }
+    const win32::Opened entry = win32::openAt(
+        place->folder, place->name, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN, 0);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!win32::succeeded(entry.status) || !infoOf(entry.handle, info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return false;
+    }
+    return win32::succeeded(
+        win32::renameAt(entry.handle.get(), place->folder, widen(newName), false));
+}
+
 bool Win32FileSystem::mkDir(const std::string& path) {
     Presence failure = Presence::unknown;
     const auto place = locate(path, failure);
@@ -719,6 +744,17 @@ bool Win32FileSystem::writeTextLines(const std::string& path,
     std::string text;
     for (const std::string& line : lines) {
         text += win32::toAnsi(line);
+        text += "\r\n";
+    }
+    return writeFileReplacing(path, true,
+                              [&](void* out) { return writeAll(out, text.data(), text.size()); });
+}
+
+bool Win32FileSystem::writeUtf8Lines(const std::string& path,
+                                     const std::vector<std::string>& lines) {
+    std::string text = "\xEF\xBB\xBF";
+    for (const std::string& line : lines) {
+        text += line;
         text += "\r\n";
     }
     return writeFileReplacing(path, true,

@@ -69,6 +69,8 @@ public:
     // handle. A drive pulled out makes the
     // calls fail, as does a different medium put in under the same letter.
     std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
+    bool renameItem(const std::string& path, const std::string& newName) override;
+    bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override;
     // The deny rule is left to cacls.bat, as the program has always set it on Windows.
     bool denyEveryone(const std::string& folder) override;
     // The folder's access list read back: exactly one entry, denying Everyone all access.

@@ -214,6 +214,19 @@ void Win32Host::activatePreviousInstance() {
     ::SetForegroundWindow(window);
 }
 
+std::string Win32Host::reportFolder() const {
+    wchar_t buffer[32768];
+    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", buffer, 32768);
+    if (n == 0 || n >= 32768) {
+        return {};
+    }
+    std::string folder = win32::narrow(std::wstring(buffer, n));
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        folder.pop_back();
+    }
+    return folder.empty() ? std::string() : folder + "\\Tarnwick\\Reports";
+}
+
 void Win32Host::openUrl(const std::string& url) {
     (void)::ShellExecuteW(nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr,
                           SW_SHOWNORMAL);

@@ -28,6 +28,8 @@ public:
     [[nodiscard]] std::optional<std::vector<SystemSetting>> systemSettings() override;
     // %LOCALAPPDATA%\Tarnwick\systemset.undo, where the companion script keeps it.
     [[nodiscard]] UndoRecordFile readUndoRecord() override;
+    // %LOCALAPPDATA%\Tarnwick\Reports.
+    [[nodiscard]] std::string reportFolder() const override;
     void openUrl(const std::string& url) override;
     // A named mutex in this session, held until the process ends.
     [[nodiscard]] bool previousInstance() override;

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "drive/SleepClock.h"
+#include "scan/FullScanCommand.h"
 #include "system/SystemUndo.h"
 #include "win32/MainWindow.h"
 #include "win32/QuarantineWindow.h"
@@ -92,6 +93,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
         hooks.undoSystem = [&](std::ostream& o, std::ostream& e) {
             tw::SleepClock sleepClock;
             return tw::SystemUndoCommand(*fs, host, sleepClock, o, e);
+        };
+        hooks.fullScan = [&](const std::vector<std::string>& a, std::ostream& o, std::ostream& e) {
+            tw::SleepClock sleepClock;
+            return tw::FullScanCommand(*fs, host, quarantine, sleepClock, a, o, e);
         };
         const int status = tw::runCommand(command, quarantine, TARNWICK_VERSION, out, err, hooks);
         report(out.str(), err.str(), status);

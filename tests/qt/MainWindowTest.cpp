@@ -255,11 +255,12 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcutsAndReachTheirHandlers)
     } items[] = {
         {menus[0]->menu(), "vbquarantine", "隔离区(&Q)...", QKeySequence()},
         {menus[0]->menu(), "vbundosystem", "撤销系统免疫(&U)", QKeySequence()},
+        {menus[0]->menu(), "vbreport", "查看完全扫描报告(&R)...", QKeySequence()},
         {menus[0]->menu(), "vbexit", "退出(&X)", QKeySequence(QStringLiteral("Ctrl+X"))},
         {menus[1]->menu(), "vbhelpinfo", "技术支持(&S)", QKeySequence(QStringLiteral("Ctrl+S"))},
         {menus[1]->menu(), "about", "关于我们(&A)", QKeySequence(QStringLiteral("Ctrl+A"))},
     };
-    EXPECT_EQ(menus[0]->menu()->actions().size(), 4); // a separator before 退出
+    EXPECT_EQ(menus[0]->menu()->actions().size(), 5); // a separator before 退出
     EXPECT_EQ(menus[1]->menu()->actions().size(), 2);
     for (const auto& item : items) {
         auto* action = item.menu->findChild<QAction*>(QString::fromUtf8(item.name));

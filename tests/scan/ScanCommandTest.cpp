@@ -33,8 +33,10 @@ TEST(ScanCommand, FullScanReportsTheMissingModuleAndTouchesNothing) {
     ScanHarness h;
     h.view.option[1] = true;
     plantAutorunVirus(h.stick);
-    h.faulty.refuse = [](const std::string& op, const std::string& path) {
-        ADD_FAILURE() << "the full scan touched the drive: " << op << " " << path;
+    h.faulty.refuse = [&](const std::string& op, const std::string& path) {
+        if (path.starts_with(h.stick.path())) {
+            ADD_FAILURE() << "the full scan touched the drive: " << op << " " << path;
+        }
         return false;
     };
     EXPECT_EQ(h.clickScan(), (Lines{

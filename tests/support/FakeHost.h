@@ -52,12 +52,14 @@ public:
             setting.value = setting.off;
         }
     }
+    [[nodiscard]] std::string reportFolder() const override { return reports; }
     void openUrl(const std::string& url) override { m_transcript.add("open " + url); }
     [[nodiscard]] bool previousInstance() override { return otherCopyRunning; }
     void activatePreviousInstance() override { m_transcript.add("activate"); }
     void endProgram() override { m_transcript.add("end"); }
 
     std::string name = "tarnwick";
+    std::string reports; // the full scan's report folder
     bool otherCopyRunning = false;
     bool startSucceeds = true;
     bool batchStartSucceeds = true;

@@ -74,13 +74,6 @@ Presence FaultyFileSystem::lookup(const std::string& path) {
     return refused("lookup", path) ? Presence::unknown : m_real.lookup(path);
 }
 
-std::optional<std::vector<EntryInfo>> FaultyFileSystem::list(const std::string& folder) {
-    if (refused("list", folder)) {
-        return std::nullopt;
-    }
-    return m_real.list(folder);
-}
-
 std::optional<std::vector<Entry>> FaultyFileSystem::subFolders(const std::string& folder) {
     if (refused("subFolders", folder)) {
         return std::nullopt;

@@ -27,6 +27,8 @@ public:
     std::function<bool(const std::string& op, const std::string& path)> refuse;
     // Replaces every drive's file-system name ("FAT32", "NTFS", "exFAT", …).
     std::optional<std::string> fileSystemNameOverride;
+    // Replaces every drive's volume label.
+    std::optional<std::string> labelOverride;
     // Replaces the drive list.
     std::function<std::vector<Drive>()> drivesOverride;
     // Replaces readiness.
@@ -42,12 +44,13 @@ public:
     std::vector<Drive> drives() override;
     bool isReady(const Drive& drive) override;
     std::string fileSystemName(const Drive& drive) override;
-    std::string volumeLabel(const Drive& drive) override { return m_real.volumeLabel(drive); }
+    std::string volumeLabel(const Drive& drive) override {
+        return m_hooks->labelOverride ? *m_hooks->labelOverride : m_real.volumeLabel(drive);
+    }
     [[nodiscard]] char separator() const override { return m_real.separator(); }
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
     Presence lookup(const std::string& path) override;
-    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
@@ -56,6 +59,25 @@ public:
     bool copyFile(const std::string& source, const std::string& destination,
                   bool overwrite) override;
     bool mkDir(const std::string& path) override;
+    // "list" and "renameItem" as the others; "listAttributes" refused for an entry lists it
+    // without its attribute word, as a file system that keeps none (exFAT on Linux).
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
+        auto entries = refused("list", folder) ? std::nullopt : m_real.list(folder);
+        if (entries) {
+            for (EntryInfo& entry : *entries) {
+                if (refused("listAttributes", entry.path)) {
+                    entry.attributes.reset();
+                }
+            }
+        }
+        return entries;
+    }
+    bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override {
+        return !refused("writeTextLines", path) && m_real.writeUtf8Lines(path, lines);
+    }
+    bool renameItem(const std::string& path, const std::string& newName) override {
+        return !refused("renameItem", path) && m_real.renameItem(path, newName);
+    }
     std::optional<std::uint64_t> fileLen(const std::string& path) override;
     std::unique_ptr<LineReader> openText(const std::string& path) override;
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;

@@ -21,7 +21,7 @@ public:
 
     void wait(ms duration) override;
 
-    [[nodiscard]] ms now() const { return m_now; }
+    [[nodiscard]] ms now() const override { return m_now; }
     // Runs fn when virtual time reaches at. Returns an id for cancel().
     int schedule(ms at, std::function<void()> fn);
     void cancel(int id);
