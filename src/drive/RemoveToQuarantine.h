@@ -13,6 +13,10 @@ namespace tw {
 // its copy, for it may be gone. True only when the drive answered that the file is gone;
 // callers judge by testing again all the same. Window events go on being
 // handled during a long copy.
+//
+// A link, FIFO, socket or device file holds no data and is never opened: the quarantine
+// records it (a link with its text) and the entry itself is deleted, never what a link
+// points at.
 bool removeToQuarantine(Ports& ports, const std::string& path, const char* condemnedBy);
 
 } // namespace tw

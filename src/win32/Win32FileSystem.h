@@ -54,6 +54,7 @@ public:
     // Lines in the system's ANSI code page, each ended by CR LF: batch files are read so.
     bool writeTextLines(const std::string& path, const std::vector<std::string>& lines) override;
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
+    std::optional<std::string> readLink(const std::string& path) override; // Win32Reparse.cpp
     // Holds the drive's root open (a handle that follows no reparse point) for the action:
     // every entry reached below it must lie on the same volume and be reached through no
     // reparse point, and is deleted through its own handle. A drive pulled out makes the

@@ -81,6 +81,14 @@ std::optional<std::vector<EntryInfo>> FaultyFileSystem::list(const std::string& 
     return m_real.list(folder);
 }
 
+std::optional<EntryKind> FaultyFileSystem::kindOf(const std::string& path) {
+    return refused("kindOf", path) ? std::nullopt : m_real.kindOf(path);
+}
+
+std::optional<std::string> FaultyFileSystem::readLink(const std::string& path) {
+    return refused("readLink", path) ? std::nullopt : m_real.readLink(path);
+}
+
 std::optional<std::vector<Entry>> FaultyFileSystem::subFolders(const std::string& folder) {
     if (refused("subFolders", folder)) {
         return std::nullopt;
