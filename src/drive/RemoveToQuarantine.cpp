@@ -115,6 +115,12 @@ bool removeToQuarantine(Ports& ports, const std::string& path, const char* conde
     if (!id) {
         return false;
     }
+    // A record holds no bytes: should a file have taken the name meanwhile (the record is
+    // flushed to the disk first, which takes a while), deleting it would lose its data.
+    if (*kind != EntryKind::file && fs.kindOf(path) != kind) {
+        (void)ports.quarantine.purge(*id);
+        return false;
+    }
     // A delete can be accepted and still not take effect (the file open elsewhere, or held
     // by the file system): only the drive saying the name is gone counts.
     (void)fs.deleteFile(path, true);
