@@ -6,6 +6,7 @@
 #include "linux/PosixFileSystem.h"
 #include "linux/TextLineReader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <dirent.h>
@@ -58,6 +59,34 @@ std::optional<EntryStatView> statEntry(int folderFd, const char* name, int flags
 }
 
 } // namespace
+
+EntryKind posix::kindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return EntryKind::folder;
+    }
+    if (S_ISREG(mode)) {
+        return EntryKind::file;
+    }
+    return S_ISLNK(mode) ? EntryKind::link : EntryKind::other;
+}
+
+std::optional<std::string> posix::readLinkAt(int folderFd, const std::string& name,
+                                             std::size_t sizeHint) {
+    // The status may be stale or say 0 (some file systems): grow until the text fits.
+    std::string text(std::max<std::size_t>(sizeHint, 64) + 1, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t n = ::readlinkat(folderFd, name.c_str(), text.data(), text.size());
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (static_cast<std::size_t>(n) < text.size()) {
+            text.resize(static_cast<std::size_t>(n));
+            return text;
+        }
+        text.resize(text.size() * 2);
+    }
+    return std::nullopt;
+}
 
 PinnedDrive::PinnedDrive(FileSystem& outside, std::string root, posix::Fd rootFd,
                          std::optional<posix::FolderVolume> volume)
@@ -373,6 +402,29 @@ Presence PinnedDrive::lookup(const std::string& path) {
         held = std::move(next);
     }
     return Presence::folder; // the root itself
+}
+
+std::optional<EntryKind> PinnedDrive::kindOf(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.kindOf(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found) {
+        return std::nullopt;
+    }
+    return posix::kindOfMode(found->st.st_mode);
+}
+
+std::optional<std::string> PinnedDrive::readLink(const std::string& path) {
+    if (!partsOf(path)) {
+        return m_outside.readLink(path);
+    }
+    const auto found = findOnDrive(path);
+    if (!found || found->isRoot() || !S_ISLNK(found->st.st_mode)) {
+        return std::nullopt;
+    }
+    return posix::readLinkAt(found->folderFd, found->name,
+                             static_cast<std::size_t>(found->st.st_size));
 }
 
 std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folder, bool folders) {

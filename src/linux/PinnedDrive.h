@@ -27,6 +27,14 @@ struct EntryStatView {
     std::optional<std::uint64_t> mount;
 };
 
+namespace posix {
+// The kind of an entry by its mode: a link, a FIFO, a socket or a device is never opened.
+EntryKind kindOfMode(mode_t mode);
+// The text of the link name in folderFd (AT_FDCWD: name is a path), never followed;
+// sizeHint: the length its status gave. Nothing when it is no link or cannot be read.
+std::optional<std::string> readLinkAt(int folderFd, const std::string& name, std::size_t sizeHint);
+} // namespace posix
+
 class PinnedDrive final : public FileSystem {
 public:
     // rootFd: an O_PATH descriptor of the root, or negative when it could not be opened
@@ -50,6 +58,9 @@ public:
     Presence lookup(const std::string& path) override;
     std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
     bool renameItem(const std::string& path, const std::string& newName) override;
+    std::optional<EntryKind> kindOf(const std::string& path) override;
+    // Read through the descriptor of the link's folder; the link itself is never opened.
+    std::optional<std::string> readLink(const std::string& path) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;

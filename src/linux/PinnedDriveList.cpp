@@ -17,7 +17,7 @@ namespace {
 constexpr unsigned long exfatMagic = 0x2011BAB0;
 constexpr unsigned long fuseMagic = 0x65735546;
 
-EntryKind kindOf(mode_t mode) {
+EntryKind kindOfMode(mode_t mode) {
     if (S_ISREG(mode)) {
         return EntryKind::file;
     }
@@ -108,7 +108,7 @@ std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folde
         EntryInfo info;
         info.path = posix::join(found->path, name);
         info.name = name;
-        info.kind = kindOf(view.st.st_mode);
+        info.kind = kindOfMode(view.st.st_mode);
         if (info.kind == EntryKind::file) {
             info.size = sx.stx_size;
         }

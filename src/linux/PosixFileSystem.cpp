@@ -450,6 +450,25 @@ Presence PosixFileSystem::lookup(const std::string& path) {
     return S_ISDIR(st.st_mode) ? Presence::folder : Presence::file;
 }
 
+std::optional<EntryKind> PosixFileSystem::kindOf(const std::string& path) {
+    const auto found = findEntry(path);
+    struct stat st {};
+    if (!found || !statFound(isDriveRoot(*found), *found, st)) {
+        return std::nullopt;
+    }
+    return posix::kindOfMode(st.st_mode);
+}
+
+std::optional<std::string> PosixFileSystem::readLink(const std::string& path) {
+    const auto found = findEntry(path);
+    struct stat st {};
+    // A drive's root is the folder it leads to, never a link.
+    if (!found || isDriveRoot(*found) || !lstatOf(*found, st) || !S_ISLNK(st.st_mode)) {
+        return std::nullopt;
+    }
+    return posix::readLinkAt(AT_FDCWD, *found, static_cast<std::size_t>(st.st_size));
+}
+
 std::optional<PosixFileSystem::Placement> PosixFileSystem::place(const std::string& rawPath) {
     const std::string path = stripTrailingSeparators(rawPath);
     const std::string name = nameOf(path);

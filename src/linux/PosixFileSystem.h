@@ -66,6 +66,8 @@ public:
     // would hold the name was read and lacks it; unknown when something could not be read.
     std::optional<std::string> findEntry(const std::string& path, Presence* miss = nullptr);
     Presence lookup(const std::string& path) override;
+    std::optional<EntryKind> kindOf(const std::string& path) override;
+    std::optional<std::string> readLink(const std::string& path) override;
 
 private:
     // Where a new entry would go: the parent looked up, and the existing entry of that

@@ -28,6 +28,10 @@ public:
     std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
         return m_fs.list(folder);
     }
+    std::optional<EntryKind> kindOf(const std::string& path) override { return m_fs.kindOf(path); }
+    std::optional<std::string> readLink(const std::string& path) override {
+        return m_fs.readLink(path);
+    }
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override {
         return m_fs.subFolders(folder);
     }
@@ -123,6 +127,27 @@ bool FileSystem::writeUtf8Lines(const std::string& path, const std::vector<std::
 
 bool FileSystem::renameItem(const std::string& /*path*/, const std::string& /*newName*/) {
     return false;
+}
+
+// Backends that have no other kinds tell a link by its text.
+std::optional<EntryKind> FileSystem::kindOf(const std::string& path) {
+    if (readLink(path)) {
+        return EntryKind::link;
+    }
+    switch (lookup(path)) {
+    case Presence::file:
+        return EntryKind::file;
+    case Presence::folder:
+        return EntryKind::folder;
+    case Presence::absent:
+    case Presence::unknown:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FileSystem::readLink(const std::string& /*path*/) {
+    return std::nullopt;
 }
 
 std::string FileSystem::volumeLabel(const Drive& /*drive*/) {

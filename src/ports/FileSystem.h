@@ -114,6 +114,13 @@ public:
     // nothing when the folder cannot be listed.
     virtual std::optional<std::vector<EntryInfo>> list(const std::string& folder);
 
+    // What the entry at path is, never following a link; nothing when it is absent or the
+    // drive cannot tell.
+    virtual std::optional<EntryKind> kindOf(const std::string& path);
+    // The text of a symbolic link or reparse point, read without following it and without
+    // opening what it names; nothing for any other entry or when it cannot be read.
+    virtual std::optional<std::string> readLink(const std::string& path);
+
     // Direct children, in the platform's order, never sorted.
     virtual std::optional<std::vector<Entry>> subFolders(const std::string& folder) = 0;
     virtual std::optional<std::vector<Entry>> files(const std::string& folder) = 0;

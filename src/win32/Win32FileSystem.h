@@ -64,10 +64,11 @@ public:
     // Records the file opened: a later deleteFile of the same path deletes it only when the
     // path still names that very file, unchanged.
     std::unique_ptr<ByteReader> openRead(const std::string& path) override;
+    std::optional<std::string> readLink(const std::string& path) override; // Win32Reparse.cpp
     // Holds the drive's root open for the action: every entry below it is reached from that
     // handle one name at a time, through no reparse point, and deleted through its own
-    // handle. A drive pulled out makes the
-    // calls fail, as does a different medium put in under the same letter.
+    // handle. A drive pulled out makes the calls fail, as does a different medium put in
+    // under the same letter.
     std::unique_ptr<FileSystem> pinDrive(const std::string& root) override;
     bool renameItem(const std::string& path, const std::string& newName) override;
     bool writeUtf8Lines(const std::string& path, const std::vector<std::string>& lines) override;

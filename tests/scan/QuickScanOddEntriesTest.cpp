@@ -5,14 +5,15 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 namespace tw::test {
 namespace {
 
 // Entries a crafted stick may hold that no Windows volume does: pipes and links to a device
 // and off the drive. Nothing is opened that could block and nothing off the drive changes.
-// None of them can be copied into the quarantine, so none is deleted: each removal is
-// reported as failed, and the entries stay as they were.
+// None holds data: each is recorded in the quarantine (a link with its text) and the entry
+// itself removed, reported as any removal is.
 TEST(QuickScanOddEntries, PipesAndLinksToDevicesAndOffTheDrive) {
     ScanHarness h;
     TempDir outside("outside");
@@ -24,30 +25,39 @@ TEST(QuickScanOddEntries, PipesAndLinksToDevicesAndOffTheDrive) {
     std::filesystem::create_symlink(outside / "x.exe", h.stick / "off.exe");
 
     // Phase 3 meets the root's files in the directory's own order; each is a small plain
-    // executable by its name, asked about, and still there after the Yes. The pipe named
-    // autorun.inf is a plain file without the extension: passed over.
+    // executable by its name, asked about, and gone after the Yes. The pipe named
+    // autorun.inf is gone by then.
     Lines phase3;
     int asked = 0;
     for (const auto& entry : std::filesystem::directory_iterator(h.stick.path())) {
         const std::string name = entry.path().filename().string();
         if (name != "autorun.inf") {
-            phase3 = cat({phase3, suspiciousNotRemoved(h.D + "/" + name)});
+            phase3 = cat({phase3, suspiciousRemoved(h.D + "/" + name)});
             h.view.answer({mb::yes});
             ++asked;
         }
     }
     ASSERT_EQ(asked, 3);
 
-    // The pipe named autorun.inf is a file that cannot be read: no target.
+    // The pipe named autorun.inf cannot be read: no target.
     EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
-                                  autorunNotCleaned(h.D), phase3Start, phase3}));
+                                  autorunCleaned(h.D), phase3Start, phase3}));
     EXPECT_EQ(h.view.pendingAnswers(), 0u);
-    for (const char* name : {"autorun.inf", "pipe.exe", "zero.exe", "off.exe"}) {
-        EXPECT_TRUE(std::filesystem::symlink_status(h.stick / name).type() !=
-                    std::filesystem::file_type::not_found)
-            << name;
+    EXPECT_EQ(namesIn(h.D), std::vector<std::string>{});
+
+    std::map<std::string, std::pair<ItemKind, std::uint64_t>> recorded;
+    const auto items = h.quarantine.list();
+    ASSERT_TRUE(items);
+    for (const QuarantineItem& item : *items) {
+        recorded[item.originalPath] = {item.kind, item.size};
     }
-    EXPECT_EQ(h.quarantine.list()->size(), 0u);
+    const std::map<std::string, std::pair<ItemKind, std::uint64_t>> expected = {
+        {h.D + "/autorun.inf", {ItemKind::special, 0}},
+        {h.D + "/pipe.exe", {ItemKind::special, 0}},
+        {h.D + "/zero.exe", {ItemKind::link, 9}},
+        {h.D + "/off.exe", {ItemKind::link, (outside / "x.exe").size()}},
+    };
+    EXPECT_EQ(recorded, expected);
     EXPECT_EQ(readFile(outside / "x.exe"), "precious");
     EXPECT_EQ(getAttr(outside / "x.exe"), 38u);
     struct stat zero {};

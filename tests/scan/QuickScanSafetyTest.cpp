@@ -68,9 +68,9 @@ TEST(QuickScanSafety, LinkToAFolderIsNoSubfolder) {
     EXPECT_EQ(getAttr(outside / "Photos"), 18u);
 }
 
-// A link named like an executable is never followed, and since no copy of it can be made it
-// is not deleted either: the removal is reported as failed.
-TEST(QuickScanSafety, ALinkIsNeitherFollowedNorDeleted) {
+// A link named like an executable is never followed: the link alone is recorded in the
+// quarantine and removed, and what it names stays as it was.
+TEST(QuickScanSafety, ALinkIsRemovedNeverFollowed) {
     for (const std::string name : {"evil.exe", "Photos.exe"}) {
         SCOPED_TRACE(name);
         ScanHarness h;
@@ -80,22 +80,20 @@ TEST(QuickScanSafety, ALinkIsNeitherFollowedNorDeleted) {
         const bool disguised = name == "Photos.exe";
         if (disguised) {
             makeDir(h.stick / "Photos");
-            h.view.answer({mb::no});
         } else {
             h.view.answer({mb::yes});
         }
-        const Lines found = disguised
-                                ? cat({engineStart, folderScanned(h.D),
-                                       disguisedNotRemoved(h.D + "/Photos"), phase2Start(h.D),
-                                       phase2Clean, phase3Start, suspiciousKept(h.D + "/" + name)})
-                                : cat({upToPhase3(h.D), suspiciousNotRemoved(h.D + "/" + name)});
+        const Lines found =
+            disguised ? cat({engineStart, folderScanned(h.D), disguisedRemoved(h.D + "/Photos"),
+                             phase2Start(h.D), phase2Clean, phase3Start, phase3Clean})
+                      : cat({upToPhase3(h.D), suspiciousRemoved(h.D + "/" + name)});
         EXPECT_EQ(h.quickScan(), found);
-        EXPECT_TRUE(std::filesystem::is_symlink(h.stick / name));
+        EXPECT_FALSE(std::filesystem::is_symlink(h.stick / name));
         EXPECT_EQ(readFile(outside / "x.exe"), "precious");
     }
 }
 
-// An autorun.inf that is a link is not read through, and stays.
+// An autorun.inf that is a link is not read through: the link alone is removed.
 TEST(QuickScanSafety, AutorunLinkIsNotRead) {
     ScanHarness h;
     TempDir outside("outside");
@@ -104,8 +102,9 @@ TEST(QuickScanSafety, AutorunLinkIsNotRead) {
     setAttr(h.stick / "victim.exe", 38);
     symlink(outside / "autorun.inf", h.stick / "autorun.inf");
     EXPECT_EQ(h.quickScan(), cat({engineStart, phase1Clean, phase2Start(h.D), autorunRead,
-                                  autorunNotCleaned(h.D), phase3Start, phase3Clean}));
+                                  autorunCleaned(h.D), phase3Start, phase3Clean}));
     EXPECT_TRUE(exists(h.stick / "victim.exe"));
+    EXPECT_FALSE(std::filesystem::is_symlink(h.stick / "autorun.inf"));
     EXPECT_EQ(readFile(outside / "autorun.inf"), "[autorun]\r\nopen=victim.exe\r\n");
 }
 

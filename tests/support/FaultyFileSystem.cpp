@@ -74,6 +74,14 @@ Presence FaultyFileSystem::lookup(const std::string& path) {
     return refused("lookup", path) ? Presence::unknown : m_real.lookup(path);
 }
 
+std::optional<EntryKind> FaultyFileSystem::kindOf(const std::string& path) {
+    return refused("kindOf", path) ? std::nullopt : m_real.kindOf(path);
+}
+
+std::optional<std::string> FaultyFileSystem::readLink(const std::string& path) {
+    return refused("readLink", path) ? std::nullopt : m_real.readLink(path);
+}
+
 std::optional<std::vector<Entry>> FaultyFileSystem::subFolders(const std::string& folder) {
     if (refused("subFolders", folder)) {
         return std::nullopt;

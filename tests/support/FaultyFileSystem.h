@@ -14,7 +14,8 @@ namespace tw::test {
 // write-protected medium, a drive pulled out. refuse(op, path) sees the operation's name
 // ("deleteFile", "mkDir", "setAttributes", "copyFile", "writeTextLines", "attributes",
 // "subFolders", "files", "fileLen", "openText", "openRead", "fileExists", "folderExists",
-// "lookup", "list", "denyEveryone") and its path; a refused lookup tells nothing (unknown).
+// "lookup", "list", "kindOf", "readLink", "denyEveryone") and its path; a refused lookup tells
+// nothing (unknown).
 //
 // A drive can be pulled out and put back: pulled, it is not ready and every call below its
 // root fails; a view pinned before the pull stays dead after the drive is back, as a handle
@@ -51,6 +52,8 @@ public:
     bool fileExists(const std::string& path) override;
     bool folderExists(const std::string& path) override;
     Presence lookup(const std::string& path) override;
+    std::optional<EntryKind> kindOf(const std::string& path) override;
+    std::optional<std::string> readLink(const std::string& path) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;
