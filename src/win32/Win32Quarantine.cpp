@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
