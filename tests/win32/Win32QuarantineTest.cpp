@@ -126,8 +126,10 @@ TEST_F(Win32QuarantineStore, RestoresAttributesAndLinksOrSaysItCannot) {
     if (!allowed) {
         EXPECT_EQ(made.outcome, RestoreOutcome::failed);
     }
-    EXPECT_EQ(namesIn(stick.path()), allowed ? std::vector<std::string>{"shortcut", "tool.exe"}
-                                             : std::vector<std::string>{"tool.exe"});
+    const std::vector<std::string> names = allowed
+                                               ? std::vector<std::string>{"shortcut", "tool.exe"}
+                                               : std::vector<std::string>{"tool.exe"};
+    EXPECT_EQ(namesIn(stick.path()), names);
     EXPECT_EQ(ids(q).size(), allowed ? 0u : 1u);
 }
 
