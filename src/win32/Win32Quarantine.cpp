@@ -452,7 +452,16 @@ PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder, cons
         return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PlaceOutcome::exists
                                                                            : PlaceOutcome::failed;
     }
-    return PlaceOutcome::placed;
+    // Placed only when the held folder shows it: some systems report links they never make.
+    const win32::Opened made =
+        win32::openAt(place->folder, place->name, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0);
+    BY_HANDLE_FILE_INFORMATION info{};
+    return win32::succeeded(made.status) &&
+                   ::GetFileInformationByHandle(made.handle.get(), &info) != 0 &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+               ? PlaceOutcome::placed
+               : PlaceOutcome::failed;
 }
 
 std::optional<std::string> Win32Quarantine::defaultFolder() {

@@ -115,7 +115,7 @@ TEST_F(Win32QuarantineStore, RestoresAttributesAndLinksOrSaysItCannot) {
     EXPECT_EQ(getAttr(stick / "tool.exe"), 0x27u);
     setAttr(stick / "tool.exe", 0x20);
 
-    const std::string link = q.addRecord(facts("shortcut", 6), ItemKind::link, "target").value();
+    const std::string link = q.addRecord(facts("shortcut", 8), ItemKind::link, "tool.exe").value();
     writeFile(stick / "shortcut", "mine");
     EXPECT_EQ(q.restore(link, std::nullopt).outcome, RestoreOutcome::exists);
     EXPECT_EQ(readFile(stick / "shortcut"), "mine");
