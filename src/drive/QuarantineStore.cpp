@@ -860,13 +860,18 @@ RestoreResult QuarantineStore::restore(const std::string& id,
             result.outcome = RestoreOutcome::damaged;
             return result;
         }
+        const auto onFile = out->setAttributes(item.attributes);
         if (!out->flush() || !out->keep()) {
             result.outcome = RestoreOutcome::failed;
             return result;
         }
         result.outcome = RestoreOutcome::restored;
-        (void)m_fs.setAttributes(result.path, item.attributes);
-        result.attributesRestored = m_fs.attributes(result.path) == item.attributes;
+        if (onFile) {
+            result.attributesRestored = *onFile;
+        } else {
+            (void)m_fs.setAttributes(result.path, item.attributes);
+            result.attributesRestored = m_fs.attributes(result.path) == item.attributes;
+        }
     }
     if (result.outcome != RestoreOutcome::restored) {
         return result;

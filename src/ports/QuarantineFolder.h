@@ -20,6 +20,12 @@ public:
     virtual bool flush() = 0;
     // Closes the file and leaves it in place.
     virtual bool keep() = 0;
+    // Writes the attribute word on the file itself, before it is kept, and tells whether it
+    // reads back so; nothing where the platform writes it by path once the file is kept.
+    virtual std::optional<bool> setAttributes(std::uint32_t word) {
+        (void)word;
+        return std::nullopt;
+    }
 };
 
 // An entry of the store's folder as one listing tells it.

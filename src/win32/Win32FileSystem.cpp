@@ -31,9 +31,6 @@ constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELET
 constexpr DWORD shareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD wayAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
 constexpr std::uint32_t fileAllAccess = 0x1F01FF;
-// Bits SetFileAttributesW accepts besides read-only, hidden, system and archive; kept.
-constexpr DWORD keptBits =
-    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 constexpr DWORD writableBits = 0x27;
 
 bool isSeparator(char c) {
@@ -122,46 +119,6 @@ bool sameText(const std::wstring& x, const std::wstring& y) {
 
 bool isReparse(const BY_HANDLE_FILE_INFORMATION& info) {
     return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// Opens a folder on the way below a held one: a folder, not a reparse point.
-win32::Opened openWay(HANDLE folder, const std::wstring& name) {
-    win32::Opened way =
-        win32::openAt(folder, name, wayAccess, shareNoDelete, FILE_OPEN, FILE_DIRECTORY_FILE);
-    if (way.status == win32::status::accessDenied) {
-        // A folder that denies listing can still be passed (the protective folder).
-        way = win32::openAt(folder, name, FILE_READ_ATTRIBUTES, shareNoDelete, FILE_OPEN,
-                            FILE_DIRECTORY_FILE);
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (win32::succeeded(way.status) && (!infoOf(way.handle, info) || isReparse(info))) {
-        way.status = win32::status::accessDenied; // never followed: nothing can be told
-        way.handle.reset();
-    }
-    return way;
-}
-
-// The place of the entry reached from the folder held by root through parts, one name at a
-// time; on failure, whether it says the entry is absent.
-std::optional<win32::Place> walkFrom(HANDLE root, const std::vector<std::string>& parts,
-                                     Presence& failure) {
-    win32::Place place;
-    place.folder = root;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const std::wstring name = widen(parts[i]);
-        if (i + 1 == parts.size()) {
-            place.name = name;
-            break;
-        }
-        win32::Opened way = openWay(place.folder, name);
-        if (!win32::succeeded(way.status)) {
-            failure = win32::saysAbsent(way.status) ? Presence::absent : Presence::unknown;
-            return std::nullopt;
-        }
-        place.folder = way.handle.get();
-        place.way.push_back(std::move(way.handle));
-    }
-    return place;
 }
 
 // The entry of a place opened with access.
@@ -373,7 +330,7 @@ std::optional<win32::Place> Win32FileSystem::locate(const std::string& rawPath, 
             return std::nullopt;
         }
         const auto parts = splitParts(path.substr(m_pin->root.size()));
-        return parts ? walkFrom(m_pin->handle.get(), *parts, failure) : std::nullopt;
+        return parts ? win32::walkFrom(m_pin->handle.get(), *parts, failure) : std::nullopt;
     }
     if (const auto guard = guardOf(path)) {
         // Below a removable drive's root nothing leads through a reparse point.
@@ -382,7 +339,7 @@ std::optional<win32::Place> Win32FileSystem::locate(const std::string& rawPath, 
         if (!root.valid() || !parts) {
             return std::nullopt;
         }
-        auto place = walkFrom(root.get(), *parts, failure);
+        auto place = win32::walkFrom(root.get(), *parts, failure);
         if (place) {
             if (place->way.empty()) {
                 place->owned = std::move(root);
@@ -549,24 +506,12 @@ std::optional<std::uint32_t> Win32FileSystem::attributes(const std::string& path
     return coreAttributes(held->info.dwFileAttributes);
 }
 
-namespace {
-
-bool writeAttributes(HANDLE h, DWORD value) {
-    FILE_BASIC_INFO basic{}; // zero times: left as they are
-    basic.FileAttributes = value == 0 ? FILE_ATTRIBUTE_NORMAL : value;
-    return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) != 0;
-}
-
-} // namespace
-
 bool Win32FileSystem::setAttributes(const std::string& path, std::uint32_t value) {
     const auto held = hold(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
     if (!held || held->isReparsePoint()) {
         return false;
     }
-    // The directory bit follows the object; what the word cannot say is kept.
-    const DWORD kept = held->info.dwFileAttributes & keptBits;
-    return writeAttributes(held->entry.get(), kept | (value & writableBits));
+    return win32::writeAttributeWord(held->entry.get(), held->info.dwFileAttributes, value);
 }
 
 bool Win32FileSystem::deleteFile(const std::string& path, bool force) {
@@ -860,7 +805,7 @@ std::optional<std::string> Win32FileSystem::resolveOnDrive(const std::string& ra
         }
         path = join(path, win32::narrow(name));
         if (i + 1 < parts->size()) {
-            win32::Opened next = openWay(folder, name);
+            win32::Opened next = win32::openWay(folder, name);
             if (!win32::succeeded(next.status)) {
                 return std::nullopt;
             }

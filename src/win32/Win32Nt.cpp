@@ -1,5 +1,7 @@
 #include "win32/Win32Nt.h"
 
+#include "win32/Win32Text.h"
+
 #include <winternl.h>
 
 #include <cstddef>
@@ -173,6 +175,58 @@ Status renameAt(HANDLE h, HANDLE folder, std::wstring_view name, bool replace) {
     std::memcpy(buffer.data() + offsetof(Rename, fileName), name.data(), bytes);
     return setInformation(h, buffer.data(), static_cast<ULONG>(buffer.size()),
                           fileRenameInformation);
+}
+
+Opened openWay(HANDLE folder, std::wstring_view name) {
+    constexpr ULONG wayAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+    constexpr ULONG shareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    Opened way = openAt(folder, name, wayAccess, shareNoDelete, FILE_OPEN, FILE_DIRECTORY_FILE);
+    if (way.status == status::accessDenied) {
+        way = openAt(folder, name, FILE_READ_ATTRIBUTES, shareNoDelete, FILE_OPEN,
+                     FILE_DIRECTORY_FILE);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (succeeded(way.status) && (::GetFileInformationByHandle(way.handle.get(), &info) == 0 ||
+                                  (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+        way.status = status::accessDenied; // never followed: nothing can be told
+        way.handle.reset();
+    }
+    return way;
+}
+
+std::optional<Place> walkFrom(HANDLE root, const std::vector<std::string>& parts,
+                              Presence& failure) {
+    Place place;
+    place.folder = root;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::wstring name = widen(parts[i]);
+        if (i + 1 == parts.size()) {
+            place.name = std::move(name);
+            break;
+        }
+        Opened way = openWay(place.folder, name);
+        if (!succeeded(way.status)) {
+            failure = saysAbsent(way.status) ? Presence::absent : Presence::unknown;
+            return std::nullopt;
+        }
+        place.folder = way.handle.get();
+        place.way.push_back(std::move(way.handle));
+    }
+    return place;
+}
+
+bool writeAttributeWord(HANDLE h, unsigned long now, std::uint32_t word) {
+    // Bits SetFileAttributesW accepts besides the word's own; the directory bit follows the
+    // object.
+    constexpr DWORD keptBits =
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    constexpr DWORD wordBits = 0x27;
+    FILE_BASIC_INFO basic{}; // zero times: left as they are
+    basic.FileAttributes = (now & keptBits) | (word & wordBits);
+    if (basic.FileAttributes == 0) {
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    }
+    return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
 std::optional<std::vector<Listed>> listAt(HANDLE folder) {

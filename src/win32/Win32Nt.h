@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/FileSystem.h"
 #include "win32/Win32Handle.h"
 
 #include <cstdint>
@@ -60,6 +61,21 @@ bool isUnsupported(Status s);
 Status disposeOnClose(HANDLE h, bool ignoreReadOnly);
 // POSIX semantics where the volume has them, else the classic disposition.
 Status dispose(HANDLE h, bool ignoreReadOnly);
+
+// Opens a folder on the way below the one held by folder: a folder, never a reparse point.
+// One that denies listing is still passed (the protective folder).
+Opened openWay(HANDLE folder, std::wstring_view name);
+
+// The place of the entry reached from the folder held by root through parts (UTF-8 names),
+// each folder on the way opened in the one above it and held; on failure, whether it says
+// the entry is absent.
+std::optional<Place> walkFrom(HANDLE root, const std::vector<std::string>& parts,
+                              Presence& failure);
+
+// Writes the attribute word (read-only, hidden, system, archive) on the entry open on h
+// (with FILE_WRITE_ATTRIBUTES), whose attributes are now; the bits the word cannot say are
+// kept as they are.
+bool writeAttributeWord(HANDLE h, unsigned long now, std::uint32_t word);
 
 // Gives the file open on h (opened with DELETE) the name name in the folder held by folder.
 Status renameAt(HANDLE h, HANDLE folder, std::wstring_view name, bool replace);

@@ -1,11 +1,14 @@
 #include "win32/Win32Quarantine.h"
 
+#include "win32/Win32FileSystem.h"
 #include "win32/Win32Handle.h"
+#include "win32/Win32Nt.h"
 #include "win32/Win32Text.h"
 
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -118,16 +121,16 @@ private:
 };
 
 // A file being written, opened with the right to delete it: unless kept, it goes through
-// its own handle, so nothing that took its name meanwhile is touched.
+// its own handle, so nothing that took its name meanwhile is touched. The folders on the way
+// to it stay held until then.
 class Win32Writer final : public FileWriter {
 public:
     Win32Writer(Handle file, std::vector<Handle> way)
         : m_file(std::move(file)), m_way(std::move(way)) {}
     ~Win32Writer() override {
         if (!m_kept) {
-            FILE_DISPOSITION_INFO dispose{TRUE};
-            (void)::SetFileInformationByHandle(m_file.get(), FileDispositionInfo, &dispose,
-                                               sizeof dispose);
+            // Read-only once its attribute word is written: it goes all the same.
+            (void)win32::dispose(m_file.get(), true);
         }
     }
     Win32Writer(const Win32Writer&) = delete;
@@ -151,6 +154,16 @@ public:
         m_file.reset();
         return true;
     }
+    // On the handle written through: the file made here, whatever its name leads to now.
+    std::optional<bool> setAttributes(std::uint32_t word) override {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!::GetFileInformationByHandle(m_file.get(), &info)) {
+            return false;
+        }
+        (void)win32::writeAttributeWord(m_file.get(), info.dwFileAttributes, word);
+        return ::GetFileInformationByHandle(m_file.get(), &info) != 0 &&
+               coreAttributes(info.dwFileAttributes) == word;
+    }
 
 private:
     Handle m_file;
@@ -159,9 +172,9 @@ private:
 };
 
 Handle createNew(const std::string& path) {
-    return Handle(::CreateFileW(apiPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr));
+    return Handle(::CreateFileW(
+        apiPath(path).c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr,
+        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 class Win32StoreFolder final : public StoreFolder {
@@ -268,43 +281,47 @@ private:
     Handle m_lock;
 };
 
-// A folder by its absolute path, each folder from the root on held open and none of them a
-// reparse point: nothing on the way can be swapped for a link while the file is written.
-std::optional<std::vector<Handle>> holdWay(const std::string& path) {
-    const std::size_t root = rootLength(path);
+// The place of name in a folder given by its absolute path: the root opened by its path,
+// then each folder below it opened in the one above and held, none of them a reparse point,
+// so that nothing on the way can be swapped for a link while the entry is made.
+std::optional<win32::Place> placeIn(const std::string& folder, const std::string& name) {
+    const std::size_t root = rootLength(folder);
     if (root == 0) {
         return std::nullopt;
     }
-    std::vector<Handle> way;
-    std::string current = path.substr(0, root);
-    Handle h(::CreateFileW(apiPath(current).c_str(), FILE_READ_ATTRIBUTES, shareNoDelete, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!h.valid()) {
+    Handle top(::CreateFileW(
+        apiPath(folder.substr(0, root)).c_str(),
+        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!top.valid() || !::GetFileInformationByHandle(top.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return std::nullopt;
     }
-    way.push_back(std::move(h));
-    std::size_t start = root;
-    while (start < path.size()) {
-        auto end = path.find_first_of("\\/", start);
+    std::vector<std::string> parts;
+    for (std::size_t start = root; start < folder.size();) {
+        auto end = folder.find_first_of("\\/", start);
         if (end == std::string::npos) {
-            end = path.size();
+            end = folder.size();
         }
-        const std::string name = path.substr(start, end - start);
+        std::string part = folder.substr(start, end - start);
         start = end + 1;
-        if (name.empty() || name == ".") {
-            continue;
-        }
-        if (name == "..") {
+        if (part == "..") {
             return std::nullopt;
         }
-        current = join(current, name);
-        h = holdFolder(current);
-        if (!h.valid()) {
-            return std::nullopt;
+        if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
         }
-        way.push_back(std::move(h));
     }
-    return way;
+    parts.push_back(name);
+    Presence failure = Presence::unknown;
+    auto place = win32::walkFrom(top.get(), parts, failure);
+    if (place) {
+        place->way.insert(place->way.begin(), std::move(top));
+    }
+    return place;
 }
 
 // The folder a user named, with the links in it resolved; nothing when it is not a folder.
@@ -389,21 +406,22 @@ std::unique_ptr<FileWriter> Win32QuarantinePlatform::createOutside(const std::st
     if (!isPlainName(name)) {
         return nullptr;
     }
-    auto way = holdWay(folder);
-    if (!way) {
+    auto place = placeIn(folder, name);
+    if (!place) {
         outcome = PlaceOutcome::noFolder;
         return nullptr;
     }
-    Handle file = createNew(join(folder, name));
-    if (!file.valid()) {
-        const DWORD error = ::GetLastError();
-        outcome = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
-                      ? PlaceOutcome::exists
-                      : PlaceOutcome::failed;
+    // Made in the held folder, never over an existing entry nor through a reparse point.
+    win32::Opened file =
+        win32::openAt(place->folder, place->name, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0,
+                      FILE_CREATE, FILE_NON_DIRECTORY_FILE);
+    if (!win32::succeeded(file.status)) {
+        outcome = file.status == win32::status::nameCollision ? PlaceOutcome::exists
+                                                              : PlaceOutcome::failed;
         return nullptr;
     }
     outcome = PlaceOutcome::placed;
-    return std::make_unique<Win32Writer>(std::move(file), std::move(*way));
+    return std::make_unique<Win32Writer>(std::move(file.handle), std::move(place->way));
 }
 
 PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder, const std::string& name,
@@ -411,22 +429,39 @@ PlaceOutcome Win32QuarantinePlatform::createLink(const std::string& folder, cons
     if (!isPlainName(name) || text.empty() || text.find('\0') != std::string::npos) {
         return PlaceOutcome::failed;
     }
-    const auto way = holdWay(folder);
-    if (!way) {
+    const auto place = placeIn(folder, name);
+    if (!place) {
         return PlaceOutcome::noFolder;
     }
-    const std::string path = join(folder, name);
-    if (::GetFileAttributesW(apiPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const win32::Opened there =
+        win32::openAt(place->folder, place->name, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0);
+    if (win32::succeeded(there.status) || there.status == win32::status::deletePending) {
         return PlaceOutcome::exists;
     }
+    if (!win32::saysAbsent(there.status)) {
+        return PlaceOutcome::failed;
+    }
+    // The system makes the link by its path, and never over an existing entry; the path
+    // leads through the folders walked, which are held and cannot be renamed meanwhile. Where
+    // the user may not make links (no privilege, no developer mode) it cannot be restored.
     constexpr DWORD unprivileged = 0x2; // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-    if (::CreateSymbolicLinkW(apiPath(path).c_str(), win32::widen(text).c_str(), unprivileged) ==
-        0) {
+    if (::CreateSymbolicLinkW(apiPath(join(folder, name)).c_str(), win32::widen(text).c_str(),
+                              unprivileged) == 0) {
         const DWORD error = ::GetLastError();
         return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? PlaceOutcome::exists
                                                                            : PlaceOutcome::failed;
     }
-    return PlaceOutcome::placed;
+    // Placed only when the held folder shows it: some systems report links they never make.
+    const win32::Opened made =
+        win32::openAt(place->folder, place->name, FILE_READ_ATTRIBUTES,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0);
+    BY_HANDLE_FILE_INFORMATION info{};
+    return win32::succeeded(made.status) &&
+                   ::GetFileInformationByHandle(made.handle.get(), &info) != 0 &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+               ? PlaceOutcome::placed
+               : PlaceOutcome::failed;
 }
 
 std::optional<std::string> Win32Quarantine::defaultFolder() {
