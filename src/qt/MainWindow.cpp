@@ -21,6 +21,8 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 namespace tw::qt {
 
@@ -45,6 +47,21 @@ struct LabelLayout {
     Color color;
 };
 
+// For scripts/measure-startup.sh: the wall-clock time of the window's first paint, in
+// microseconds, when TARNWICK_MARK_FIRST_PAINT asks for it.
+void markFirstPaint() {
+    static bool marked = false;
+    if (marked || !qEnvironmentVariableIsSet("TARNWICK_MARK_FIRST_PAINT")) {
+        return;
+    }
+    marked = true;
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count();
+    std::fprintf(stderr, "first paint %lld\n", static_cast<long long>(us));
+    std::fflush(stderr);
+}
+
 std::size_t index(Ctl control) {
     return static_cast<std::size_t>(control);
 }
@@ -61,6 +78,7 @@ protected:
             m_picture = backgroundPicture(ratio);
         }
         QPainter(this).drawPixmap(0, 0, m_picture);
+        markFirstPaint();
     }
 
 private:
