@@ -17,9 +17,10 @@ runs=${RUNS:-9}
 entries=${ENTRIES:-20000}
 binary=${1:-build/tarnwick}
 if [ $# -eq 0 ]; then
-  TARGETS=tarnwick bash scripts/build.sh build >/dev/null
+  TARGETS="tarnwick companion" bash scripts/build.sh build >/dev/null
 fi
 binary=$(realpath "$binary")
+[ -f "$(dirname "$binary")/systemset.dll" ] || { echo "systemset.dll is missing" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/tarnwick-startup-XXXXXX)
 xvfb=
@@ -71,7 +72,7 @@ stop() {
   pid=
 }
 kib() { awk -v k="$1" '$1 == k ":" { print $2 }' "/proc/$pid/status"; }
-mib() { awk -v k="$1" '{ printf "%.1f", k / 1024 }' </dev/null; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 stats() { sort -n | awk '{ v[NR] = $1 } END { printf "%.1f / %.1f ms", v[1], v[int((NR + 1) / 2)] }'; }
 
 : >"$work/hello.ms"
@@ -130,18 +131,33 @@ click() {
   sleep 0.2
   xdotool click 1
 }
+# The scan shows each phase in the status line and waits between them: it is over once the
+# window has looked the same for six seconds (no phase waits that long).
+shot() { import -window "$wid" rgb:- 2>/dev/null | md5sum; }
+finished() {
+  local last now same=0
+  last=$(shot)
+  for _ in $(seq 180); do
+    sleep 1
+    now=$(shot)
+    if [ "$now" = "$last" ]; then same=$((same + 1)); else same=0; fi
+    [ "$same" -ge 6 ] && return 0
+    last=$now
+  done
+  echo "the scan did not end" >&2
+  exit 1
+}
 for scan in 1 2; do
   c0=$(cputicks)
   click 470 178 # 快速扫描
   click 490 275 # 立即扫描（S)
-  sleep 1
-  settle
   # Out of the label again, as a user moves on.
   xdotool mousemove "$((X + 20))" "$((top + 380))"
-  sleep 3
+  finished
   settle
   c1=$(cputicks)
-  echo "after scan $scan of $entries entries: RSS $(mib "$(kib VmRSS)") MiB, peak $(mib "$(kib VmHWM)") MiB," \
-    "CPU $(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", c / hz }') s"
+  echo "after scan $scan of $entries entries: RSS $(mib "$(kib VmRSS)") MiB," \
+    "peak $(mib "$(kib VmHWM)") MiB, CPU $(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" \
+      'BEGIN { printf "%.2f", c / hz }') s"
 done
 stop
