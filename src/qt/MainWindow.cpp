@@ -167,7 +167,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     m_timer1->setInterval(1000);
     connect(m_timer1, &QTimer::timeout, this, [this] {
         if (m_form != nullptr) {
-            m_form->Timer1_Timer();
+            m_form->Timer1_Timer(); // the start-up sequence, with its hard-disk scan
+            releaseFreedMemory();
         }
     });
     m_timer2 = new QTimer(this);
