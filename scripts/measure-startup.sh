@@ -26,8 +26,8 @@ work=$(mktemp -d /tmp/tarnwick-startup-XXXXXX)
 xvfb=
 pid=
 cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -41,7 +41,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
 xvfb=$!
 exec 3>&-
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 export QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=0 TMPDIR=$work XDG_DATA_HOME=$work/data
 unset DBUS_SESSION_BUS_ADDRESS SESSION_MANAGER
 mkdir -p "$work/stick" "$work/data"
