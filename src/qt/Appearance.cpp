@@ -10,6 +10,10 @@
 
 namespace tw::qt {
 
+QString oneFace() {
+    return QStringLiteral("Noto Sans CJK SC");
+}
+
 QColor toQColor(Color value, const QPalette& palette) {
     if (!colors::isSystemColor(value)) {
         return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
@@ -45,20 +49,22 @@ QFont storedFont(const QString& family, double points, bool bold) {
     QFont font(family);
     font.setPixelSize(static_cast<int>(std::lround(points * 96.0 / 72.0)));
     font.setBold(bold);
+    if (bold) {
+        // Matched by its style name, a bold font keeps the regular face and is drawn bold
+        // from it: a second face would cost its own font pages at every start.
+        font.setStyleName(QStringLiteral("Regular"));
+    }
     return font;
 }
 
 void installFontSubstitutions() {
-    const QStringList serif = {QStringLiteral("Noto Serif CJK SC"),
-                               QStringLiteral("Noto Sans CJK SC")};
-    const QStringList sans = {QStringLiteral("Noto Sans CJK SC"),
-                              QStringLiteral("Noto Serif CJK SC")};
-    // Song and Kai faces are closest to the serif design; YaHei is a sans face.
-    QFont::insertSubstitutions(QStringLiteral("宋体"), serif);
-    QFont::insertSubstitutions(QStringLiteral("华文中宋"), serif);
-    QFont::insertSubstitutions(QStringLiteral("华文行楷"), serif);
-    QFont::insertSubstitutions(QStringLiteral("楷体"), serif);
-    QFont::insertSubstitutions(QStringLiteral("微软雅黑"), sans);
+    // One installed face for every stored family: each further face costs megabytes of font
+    // pages and FreeType memory and a good part of the start-up. Noto Sans CJK SC is also the
+    // face the system font falls back on for Chinese, so the menus share it.
+    const QStringList face = {oneFace()};
+    for (const char* family : {"宋体", "华文中宋", "华文行楷", "楷体", "微软雅黑"}) {
+        QFont::insertSubstitutions(QString::fromUtf8(family), face);
+    }
 }
 
 void installTranslations(QCoreApplication& app) {

@@ -22,7 +22,9 @@ QColor toQColor(Color value, const QPalette& palette);
 // 96 dpi turned into pixels, as the positions are.
 QFont storedFont(const QString& family, double points, bool bold = false);
 
-// The stored Chinese families are not installed on Linux: map them onto Noto CJK.
+// The stored Chinese families are not installed on Linux: all of them map onto one Noto CJK
+// face, named here; bold is drawn from its regular weight.
+QString oneFace();
 void installFontSubstitutions();
 
 // Loads Qt's own Chinese texts when they are installed.

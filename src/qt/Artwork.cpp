@@ -116,10 +116,8 @@ QString svgPathData(const QPainterPath& path) {
 
 } // namespace
 
-QPixmap backgroundPicture(qreal devicePixelRatio) {
-    QPixmap pixmap(QSize(pictureWidth, pictureHeight) * devicePixelRatio);
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    QPainter p(&pixmap);
+void drawBackground(QPainter& p) {
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF all(0, 0, pictureWidth, pictureHeight);
 
@@ -167,7 +165,7 @@ QPixmap backgroundPicture(qreal devicePixelRatio) {
     foot.setColorAt(0, steelBlue.lighter(130));
     foot.setColorAt(1, steelBlue);
     p.fillRect(QRectF(0, 386, pictureWidth, 14), foot);
-    return pixmap;
+    p.restore();
 }
 
 QImage programIconImage(int size) {

@@ -3,7 +3,6 @@
 #include "ports/MainView.h"
 
 #include <QMainWindow>
-#include <QPixmap>
 
 #include <array>
 #include <optional>

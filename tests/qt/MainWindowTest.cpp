@@ -5,6 +5,7 @@
 #include "qt/MainWindow.h"
 
 #include "app/Form1.h"
+#include "qt/Appearance.h"
 #include "qt/QuarantineWindow.h"
 #include "linux/PosixFileSystem.h"
 #include "linux/PosixQuarantine.h"
@@ -16,10 +17,12 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -29,8 +32,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 namespace tw::qt {
@@ -48,9 +53,47 @@ QPalette distinctScheme() {
     return palette;
 }
 
+// The files this process has mapped whose path contains all of the given parts.
+std::set<std::string> mappedFiles(std::initializer_list<const char*> parts) {
+    std::set<std::string> files;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const std::size_t slash = line.find('/');
+        if (slash != std::string::npos &&
+            std::all_of(parts.begin(), parts.end(), [&](const char* part) {
+                return line.find(part, slash) != std::string::npos;
+            })) {
+            files.insert(line.substr(slash));
+        }
+    }
+    return files;
+}
+
+// How many pixels of the text come out dark in this font.
+int inkOf(const QString& text, const QFont& font) {
+    QImage image(200, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(4, 28), text);
+    painter.end();
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            ink += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+        }
+    }
+    return ink;
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
+        // Another test in the same process may have loaded the image plugins (a message
+        // box's icon): only a fresh process tells what the window itself loads.
+        static int made = 0;
+        freshProcess = made++ == 0 && mappedFiles({"/imageformats/"}).empty();
         m_saved = QApplication::palette();
         QApplication::setPalette(distinctScheme());
         window = std::make_unique<MainWindow>();
@@ -103,6 +146,8 @@ protected:
     AppState state;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Form1> form;
+
+    bool freshProcess = false;
 
 private:
     QPalette m_saved;
@@ -174,6 +219,34 @@ TEST_F(MainWindowTest, ControlsHaveTheirStoredNamesCaptionsPlacesAndFonts) {
     EXPECT_EQ(surface()->font().pixelSize(), 12);
     EXPECT_EQ(window->windowIcon().availableSizes(),
               (QList<QSize>{QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
+}
+
+TEST_F(MainWindowTest, OneFontFaceDrawsEveryStoredFontAndNoImagePluginIsLoaded) {
+    show();
+    QApplication::processEvents();
+
+    std::set<std::string> faces;
+    for (const char* name : {"Label1", "Label5", "Label6", "Label7", "Label8", "Option1_0"}) {
+        SCOPED_TRACE(name);
+        const QFontInfo info(find(name)->font());
+        faces.insert(info.family().toStdString() + " " + info.styleName().toStdString());
+        EXPECT_EQ(info.family(), oneFace());
+    }
+    EXPECT_EQ(faces.size(), 1u) << *faces.begin();
+    EXPECT_EQ(mappedFiles({"CJK"}).size(), 1u);
+
+    // Bold still shows: drawn from the regular face, with clearly more ink.
+    const QFont bold = find("Label1")->font();
+    ASSERT_TRUE(bold.bold());
+    QFont regular = bold;
+    regular.setBold(false);
+    EXPECT_GT(inkOf(QStringLiteral("关于我们"), bold),
+              inkOf(QStringLiteral("关于我们"), regular) * 5 / 4);
+
+    // The menu bar's icons are drawn, not read from files through the image plugins.
+    if (freshProcess) {
+        EXPECT_EQ(mappedFiles({"/imageformats/"}), std::set<std::string>{});
+    }
 }
 
 TEST_F(MainWindowTest, ClientAreaIsFixedBelowTheMenuBar) {
