@@ -345,7 +345,7 @@ void PosixHost::openUrl(const std::string& url) {
 }
 
 std::optional<std::string> PosixHost::runtimeFolder() const {
-    // XDG_RUNTIME_DIR only as the specification describes it: absolute, ours, private.
+    // XDG_RUNTIME_DIR only as the XDG base-directory rules describe it: absolute, ours, private.
     if (const auto runtime = absoluteEnv("XDG_RUNTIME_DIR"); runtime && isPrivateFolder(*runtime)) {
         return runtime;
     }

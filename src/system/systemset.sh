@@ -19,7 +19,7 @@
 schema=org.gnome.desktop.media-handling
 outcome=failed
 # The data folder as Tarnwick finds it: XDG_DATA_HOME only when absolute, as the XDG
-# specification says, else ~/.local/share of HOME when absolute, else of the account's home.
+# base-directory rules say, else ~/.local/share of HOME when absolute, else of the account's home.
 home=${HOME:-}
 case $home in
 /*) ;;
