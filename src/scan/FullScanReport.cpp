@@ -53,7 +53,8 @@ std::string fullScanReportName(std::int64_t time) {
         }
     }
     if (digits.size() == 14) {
-        digits.insert(8, "-");
+        // Date and time apart: YYYYMMDD-HHMMSS.
+        return reportPrefix + digits.substr(0, 8) + "-" + digits.substr(8) + reportSuffix;
     }
     return reportPrefix + digits + reportSuffix;
 }
