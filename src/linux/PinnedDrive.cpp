@@ -165,6 +165,50 @@ int PinnedDrive::openBeneath(int folderFd, const std::string& name, int flags) c
     return fd.release();
 }
 
+namespace {
+
+bool isAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// An ASCII name folds to its upper case.
+bool asciiFoldsTo(const std::string& name, const std::u32string& key) {
+    if (name.size() != key.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c =
+            name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+        if (static_cast<char32_t>(static_cast<unsigned char>(c)) != key[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One pass over the folder for the first name (in byte order) that folds to key.
+std::optional<std::string> streamMatch(posix::DirStream& dir, const std::u32string& key,
+                                       bool& unreadable) {
+    std::optional<std::string> match;
+    bool error = false;
+    while (const char* entry = dir.next(error)) {
+        const std::string candidate = entry;
+        const bool equal =
+            isAscii(candidate) ? asciiFoldsTo(candidate, key) : foldCase(candidate) == key;
+        if (equal && (!match || candidate < *match)) {
+            match = candidate;
+        }
+    }
+    if (error) {
+        return std::nullopt;
+    }
+    unreadable = false;
+    return match;
+}
+
+} // namespace
+
 std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const std::string& name,
                                                           bool& unreadable) {
     unreadable = true;
@@ -186,6 +230,16 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
     if (!dir.open()) {
         return std::nullopt;
     }
+    const bool reused = now.tv_sec - folder.st_ctim.tv_sec >= listingMargin;
+    // A single lookup in a folder reads it without keeping an index of every name.
+    const auto probed = m_probed.find(folder.st_ino);
+    if (!reused || probed == m_probed.end() || !sameTime(probed->second, folder.st_ctim)) {
+        if (reused) {
+            m_probed[folder.st_ino] = folder.st_ctim;
+        }
+        return streamMatch(dir, key, unreadable);
+    }
+    m_probed.erase(probed);
     Listing listing;
     listing.changed = folder.st_ctim;
     bool error = false;
@@ -204,11 +258,7 @@ std::optional<std::string> PinnedDrive::matchIgnoringCase(int folderFd, const st
     const auto hit = listing.byFolded.find(key);
     std::optional<std::string> match =
         hit == listing.byFolded.end() ? std::nullopt : std::optional<std::string>(hit->second);
-    if (now.tv_sec - folder.st_ctim.tv_sec >= listingMargin) {
-        m_listings[folder.st_ino] = std::move(listing);
-    } else {
-        m_listings.erase(folder.st_ino);
-    }
+    m_listings[folder.st_ino] = std::move(listing);
     return match;
 }
 

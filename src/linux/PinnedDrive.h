@@ -138,6 +138,8 @@ private:
     std::optional<std::uint64_t> m_mount;
     std::optional<posix::FolderVolume> m_volume;
     std::unordered_map<ino_t, Listing> m_listings;
+    // Folders read once for one name: the index is built on the second lookup.
+    std::unordered_map<ino_t, struct timespec> m_probed;
 };
 
 } // namespace tw

@@ -6,6 +6,9 @@
 #include "scan/ShellPath.h"
 
 #include <cstdint>
+#include <optional>
+#include <unordered_set>
+#include <vector>
 
 namespace tw {
 
@@ -18,6 +21,50 @@ bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
+
+// The names of a listing's entries that are not folders, to pass by a name that is surely not
+// there without asking the drive. Compared in ASCII letter case only: where a name outside
+// ASCII is involved, nothing is ruled out and the drive is asked.
+class NameIndex {
+public:
+    explicit NameIndex(const std::vector<EntryInfo>& entries) {
+        for (const EntryInfo& entry : entries) {
+            if (entry.kind == EntryKind::folder) {
+                continue;
+            }
+            if (!isAscii(entry.name)) {
+                m_allAscii = false;
+                return;
+            }
+            m_names.insert(lower(entry.name));
+        }
+    }
+
+    [[nodiscard]] bool mayHold(const std::string& name) const {
+        return !m_allAscii || !isAscii(name) || m_names.count(lower(name)) != 0;
+    }
+
+private:
+    static bool isAscii(const std::string& text) {
+        for (const char c : text) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                return false;
+            }
+        }
+        return true;
+    }
+    static std::string lower(std::string text) {
+        for (char& c : text) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return text;
+    }
+
+    std::unordered_set<std::string> m_names;
+    bool m_allAscii = true;
+};
 
 // The three phases share the drive path and the ports; the finding flag is per phase.
 class QuickScanRun {
@@ -43,14 +90,20 @@ private:
     void disguisedFolders() {
         bool found = false;
         // An unreadable root (the drive pulled out) has no folders to look at.
-        const auto folders = m_fs.subFolders(m_drivePath);
-        for (const Entry& folder : folders.value_or(std::vector<Entry>{})) {
+        const auto listed = m_fs.list(m_drivePath);
+        const std::vector<EntryInfo> none;
+        const std::vector<EntryInfo>& entries = listed ? *listed : none;
+        const NameIndex files(entries);
+        for (const EntryInfo& folder : entries) {
+            if (folder.kind != EntryKind::folder) {
+                continue;
+            }
             const std::string& p = folder.path;
             status(m_view, "正在执行" + m_drivePath + "盘扫描......", colors::green);
             Delay(m_clock, 2);
 
             const std::string exe = p + ".exe";
-            if (m_fs.fileExists(exe)) {
+            if (files.mayHold(folder.name + ".exe") && m_fs.fileExists(exe)) {
                 found = true;
                 status(m_view, "发现伪装文件夹病毒" + exe + "，正在处理......", colors::darkRed);
                 (void)removeToQuarantine(m_ports, exe, condemned::disguisedFolder);
@@ -65,9 +118,14 @@ private:
                 }
             }
 
-            // Attributes that cannot be read give no finding: the folder is left as it is.
-            const auto attributes = m_fs.attributes(p);
-            if (attributes && *attributes != attr::directory && folder.name != "autorun.inf") {
+            // Attributes that cannot be read give no finding: the folder is left as it is. What
+            // the listing says is asked again before the folder is touched.
+            const auto abnormal = [](const std::optional<std::uint32_t>& word) {
+                return word && *word != attr::directory;
+            };
+            if (folder.name != "autorun.inf" &&
+                abnormal(folder.attributes ? folder.attributes : m_fs.attributes(p)) &&
+                abnormal(m_fs.attributes(p))) {
                 status(m_view, "发现异常文件夹：" + p + "，正在处理......", colors::darkRed);
                 (void)m_fs.setAttributes(p, attr::directory);
                 Delay(m_clock, 2);
@@ -176,10 +234,24 @@ private:
         Delay(m_clock, 2);
 
         const std::string ownProgram = m_host.programName() + ".exe";
-        const auto files = m_fs.files(m_drivePath);
-        for (const Entry& file : files.value_or(std::vector<Entry>{})) {
+        const auto listed = m_fs.list(m_drivePath);
+        if (!listed) {
+            endOfPhase("第三阶段检测完毕，没有发现威胁！");
+            return;
+        }
+        for (const EntryInfo& file : *listed) {
+            if (file.kind == EntryKind::folder) {
+                continue;
+            }
             const std::string& p = file.path;
             // A file whose length or attributes cannot be read is not judged, nor deleted.
+            // The listing's word and size serve to pass a file by; a file about to be acted on
+            // is read again, as it is now.
+            const bool plain = file.kind == EntryKind::file && file.attributes.has_value();
+            if (plain && (file.size >= smallFileLimit || (*file.attributes == attr::archive &&
+                                                          !isExecutableOrScript(file.name)))) {
+                continue;
+            }
             const auto length = m_fs.fileLen(p);
             const auto attributes = m_fs.attributes(p);
             if (!length || !attributes || *length >= smallFileLimit) {

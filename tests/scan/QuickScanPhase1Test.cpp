@@ -57,18 +57,27 @@ TEST(QuickScanPhase1, CleanDriveWholeTranscript) {
                              }));
 }
 
-// Photos beside an executable of the same name (in any letter case) loses the executable.
+// A folder beside an executable of the same name (in any letter case, also outside ASCII,
+// and among names outside ASCII) loses the executable.
 TEST(QuickScanPhase1, DisguisedExecutableRemovedWithoutQuestion) {
-    for (const std::string exeName : {"Photos.exe", "PHOTOS.EXE"}) {
-        SCOPED_TRACE(exeName);
+    struct Case {
+        std::string folder, exeName, other;
+    };
+    for (const Case& c : {Case{"Photos", "Photos.exe", ""}, Case{"Photos", "PHOTOS.EXE", ""},
+                          Case{"Photos", "PHOTOS.EXE", "\u7167\u7247.txt"},
+                          Case{"\u00c4pfel", "\u00e4PFEL.exe", ""}}) {
+        SCOPED_TRACE(c.exeName);
         ScanHarness h;
-        makeDir(h.stick / "Photos");
-        writeFile(h.stick / exeName, "MZ");
-        const std::string p = h.D + native("/Photos");
+        makeDir(h.stick / c.folder);
+        writeFile(h.stick / c.exeName, "MZ");
+        if (!c.other.empty()) {
+            writeFile(h.stick / c.other, "archive only");
+        }
+        const std::string p = h.D + native("/" + c.folder);
         EXPECT_EQ(h.quickScan(), cat({engineStart, folderScanned(h.D), disguisedRemoved(p),
                                       phase2Start(h.D), phase2Clean, phase3Start, phase3Clean}));
-        EXPECT_FALSE(exists(h.stick / exeName));
-        EXPECT_TRUE(exists(h.stick / "Photos"));
+        EXPECT_FALSE(exists(h.stick / c.exeName));
+        EXPECT_TRUE(exists(h.stick / c.folder));
     }
 }
 

@@ -146,7 +146,7 @@ TEST(ScanCommand, DrivePulledOutMidScan) {
                                   phaseUnreadable,
                                   scanUnfinished}));
     for (const std::string& op : callsAfter) {
-        EXPECT_TRUE(op == "fileExists" || op == "attributes" || op == "files" || op == "openText")
+        EXPECT_TRUE(op == "fileExists" || op == "attributes" || op == "list" || op == "openText")
             << op;
     }
 }
