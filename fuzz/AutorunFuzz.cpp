@@ -2,6 +2,7 @@
 // what the quick scan relies on: lines stay bounded, decoded lines are well-formed UTF-8,
 // and the target is always empty or a suffix of one line.
 #include "linux/TextLineReader.h"
+#include "ports/Utf8.h"
 #include "scan/AutorunParser.h"
 
 #include <algorithm>
@@ -17,50 +18,6 @@ void check(bool condition) {
     if (!condition) {
         std::abort();
     }
-}
-
-// Well-formed UTF-8, checked by decoding each code point.
-bool wellFormed(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto lead = static_cast<unsigned char>(s[i]);
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        std::uint32_t minimum = 0;
-        if (lead < 0x80) {
-            length = 1;
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            cp = lead & 0x1Fu;
-            minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            cp = lead & 0x0Fu;
-            minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            cp = lead & 0x07u;
-            minimum = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > s.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 bool endsWith(std::string_view text, std::string_view suffix) {
@@ -113,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(raw.size() <= tw::posix::maxLineBytes);
         check(raw.find_first_of("\r\n") == std::string::npos);
         const std::string decoded = decoder.decode(raw);
-        check(wellFormed(decoded));
-        if (wellFormed(raw)) {
+        check(tw::isValidUtf8(decoded));
+        if (tw::isValidUtf8(raw)) {
             check(decoded == raw);
         }
         check(decoded.size() <= 3 * raw.size());

@@ -1,7 +1,6 @@
 #include "linux/TextLineReader.h"
 
-#include <algorithm>
-#include <cerrno>
+#include "linux/PosixIo.h"
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -12,64 +11,9 @@ namespace tw::posix {
 
 namespace {
 
-constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-
 iconv_t asIconv(void* handle) {
     return static_cast<iconv_t>(handle);
 }
-
-class FileLineReader final : public LineReader {
-public:
-    explicit FileLineReader(int fd) : m_fd(fd) {}
-    ~FileLineReader() override { ::close(m_fd); }
-    FileLineReader(const FileLineReader&) = delete;
-    FileLineReader& operator=(const FileLineReader&) = delete;
-
-    std::optional<std::string> next() override {
-        for (;;) {
-            if (m_splitter.scan(std::string_view(m_buffer, m_length), m_pos)) {
-                return m_decoder.decode(m_splitter.take());
-            }
-            if (m_end) {
-                if (m_splitter.finish()) {
-                    return m_decoder.decode(m_splitter.take());
-                }
-                return std::nullopt;
-            }
-            refill();
-        }
-    }
-
-private:
-    void refill() {
-        m_pos = 0;
-        m_length = 0;
-        const std::size_t want = sizeof m_buffer;
-        ssize_t n = 0;
-        do {
-            n = ::read(m_fd, m_buffer, want);
-        } while (n < 0 && errno == EINTR);
-        if (n <= 0) {
-            m_end = true; // the end, or a read error: what was read stands
-            return;
-        }
-        m_length = static_cast<std::size_t>(n);
-        // A UTF-8 byte-order mark at the start of the file is not part of its first line.
-        if (m_total == 0 && std::string_view(m_buffer, m_length).starts_with(byteOrderMark)) {
-            m_pos = byteOrderMark.size();
-        }
-        m_total += m_length;
-    }
-
-    int m_fd;
-    char m_buffer[64 * 1024];
-    std::size_t m_length = 0;
-    std::size_t m_pos = 0;
-    std::uint64_t m_total = 0;
-    bool m_end = false;
-    LineSplitter m_splitter;
-    LineDecoder m_decoder;
-};
 
 } // namespace
 
@@ -123,7 +67,10 @@ std::unique_ptr<LineReader> textLineReaderOf(int fd) {
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<FileLineReader>(fd);
+    // One converter for all the file's lines; shared, since std::function copies its target.
+    auto decoder = std::make_shared<LineDecoder>();
+    return lineReaderOf(byteReaderOf(Fd(fd)),
+                        [decoder](std::string_view line) { return decoder->decode(line); });
 }
 
 } // namespace tw::posix

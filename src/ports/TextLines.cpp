@@ -10,24 +10,6 @@ namespace {
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 class ByteLineReader final : public LineReader {
 public:
     ByteLineReader(std::unique_ptr<ByteReader> bytes,
@@ -113,53 +95,6 @@ std::string LineSplitter::take() {
     std::string line;
     line.swap(m_line);
     return line;
-}
-
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        unsigned char low = 0x80; // bounds of the second byte
-        unsigned char high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0) {
-                low = 0xA0; // overlong
-            } else if (c == 0xED) {
-                high = 0x9F; // surrogates
-            }
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0) {
-                low = 0x90; // overlong
-            } else if (c == 0xF4) {
-                high = 0x8F; // above U+10FFFF
-            }
-        } else {
-            return false;
-        }
-        if (s.size() - i <= extra) {
-            return false;
-        }
-        const auto second = static_cast<unsigned char>(s[i + 1]);
-        if (second < low || second > high) {
-            return false;
-        }
-        for (std::size_t k = 2; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
 }
 
 std::string decodeLine(std::string_view bytes, const GbkPair& pair) {

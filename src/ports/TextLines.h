@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/FileSystem.h"
+#include "ports/Utf8.h"
 
 #include <cstddef>
 #include <functional>
@@ -31,10 +32,6 @@ private:
     bool m_pending = false; // bytes of an unfinished line have been seen
     bool m_afterCr = false; // the last line ended at a CR: a LF right after belongs to it
 };
-
-// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing above
-// U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
 
 // The character of one two-byte GBK sequence, from the platform's converter; nothing where
 // the pair means nothing.

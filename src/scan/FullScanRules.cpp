@@ -1,6 +1,7 @@
 #include "scan/FullScanRules.h"
 
 #include "ports/FileSystem.h"
+#include "ports/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -12,16 +13,6 @@ namespace tw {
 namespace {
 
 constexpr std::string_view magic = "tarnwick-fullscan-rules";
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
-    return out;
-}
 
 bool blank(char c) {
     return c == ' ' || c == '\t';
@@ -35,70 +26,6 @@ std::string_view trim(std::string_view s) {
         s.remove_suffix(1);
     }
     return s;
-}
-
-// Length of the UTF-8 sequence at s[i], or 0 when it is not well formed.
-std::size_t utf8Length(std::string_view s, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(s[i]);
-    std::size_t length = 0;
-    std::uint32_t cp = 0;
-    std::uint32_t minimum = 0;
-    if (lead < 0x80) {
-        return 1;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i < length) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (c & 0x3Fu);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-bool wellFormed(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = utf8Length(s, i);
-        if (length == 0) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // "\u00A0", "\\" and "\#" in values: invisible names stay visible in the file, and a pattern
@@ -126,23 +53,6 @@ std::optional<std::string> unescape(std::string_view s) {
         }
         appendUtf8(out, cp);
         i += 5;
-    }
-    return out;
-}
-
-std::string collapseBlanks(std::string_view s) {
-    std::string out;
-    bool inBlank = false;
-    for (const char c : s) {
-        if (c == ' ' || (c >= '\t' && c <= '\r')) {
-            inBlank = true;
-            continue;
-        }
-        if (inBlank && !out.empty()) {
-            out += ' ';
-        }
-        inBlank = false;
-        out += lowerAscii(c);
     }
     return out;
 }
@@ -262,7 +172,7 @@ std::string extensionOf(std::string_view name) {
     if (dot == std::string_view::npos || dot == 0) {
         return {};
     }
-    return lower(name.substr(dot));
+    return lowerAsciiText(name.substr(dot));
 }
 
 } // namespace
@@ -280,7 +190,7 @@ bool matchesNamePattern(std::string_view pattern, std::string_view name) {
     if (wild == std::string_view::npos) {
         return tail.size() == name.size();
     }
-    const std::string text = lower(name);
+    const std::string text = lowerAsciiText(name);
     // reach[j]: the pattern so far matches text[0, j).
     std::vector<char> reach(text.size() + 1, 0);
     std::vector<char> next(text.size() + 1, 0);
@@ -318,7 +228,7 @@ bool matchesNamePattern(std::string_view pattern, std::string_view name) {
 }
 
 bool FullScanRules::isInterpreter(std::string_view fileName) const {
-    std::string name = lower(fileName);
+    std::string name = lowerAsciiText(fileName);
     if (inList(interpreters, name)) {
         return true;
     }
@@ -326,11 +236,11 @@ bool FullScanRules::isInterpreter(std::string_view fileName) const {
 }
 
 bool FullScanRules::isWrapperName(std::string_view folderName) const {
-    return inList(wrapperNames, lower(folderName));
+    return inList(wrapperNames, lowerAsciiText(folderName));
 }
 
 bool FullScanRules::isRecycleLike(std::string_view folderName) const {
-    return inList(recycleLikeNames, lower(folderName));
+    return inList(recycleLikeNames, lowerAsciiText(folderName));
 }
 
 bool FullScanRules::isPayloadName(std::string_view fileName) const {
@@ -351,11 +261,11 @@ bool FullScanRules::isExecutable(std::string_view fileName) const {
 bool FullScanRules::isCandidate(std::string_view fileName) const {
     const std::string ext = extensionOf(fileName);
     return (!ext.empty() && inList(candidateExtensions, ext)) ||
-           inList(candidateNames, lower(fileName));
+           inList(candidateNames, lowerAsciiText(fileName));
 }
 
 bool FullScanRules::isUntouched(std::string_view folderName) const {
-    return inList(untouchedFolders, lower(folderName));
+    return inList(untouchedFolders, lowerAsciiText(folderName));
 }
 
 RulesLoad parseFullScanRules(std::string_view text) {
@@ -365,7 +275,7 @@ RulesLoad parseFullScanRules(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
-    if (!wellFormed(text)) {
+    if (!isValidUtf8(text)) {
         return failure("the file is not UTF-8");
     }
     FullScanRules rules;
@@ -443,7 +353,7 @@ RulesLoad parseFullScanRules(std::string_view text) {
             if (!unescaped) {
                 return failure(lineError(number, "a bad escape (write \\uXXXX or \\\\)"));
             }
-            const std::string pattern = collapseBlanks(*unescaped);
+            const std::string pattern = collapsedLower(*unescaped);
             if (pattern.find_first_not_of('*') == std::string::npos) {
                 return failure(lineError(number, "an argument sign matches everything"));
             }
@@ -462,7 +372,7 @@ RulesLoad parseFullScanRules(std::string_view text) {
             value->find_first_not_of("*#?") == std::string::npos) {
             return failure(lineError(number, "a payload name matches everything"));
         }
-        listOf(rules, section)->push_back(lower(*value));
+        listOf(rules, section)->push_back(lowerAsciiText(*value));
     }
     if (!sawVersion) {
         return failure("the file is empty");

@@ -1,5 +1,7 @@
 #include "scan/FullScanVerdict.h"
 
+#include "ports/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -7,40 +9,12 @@
 namespace tw {
 namespace {
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
-    return out;
-}
-
 bool sameName(std::string_view a, std::string_view b) {
-    return lower(a) == lower(b);
+    return lowerAsciiText(a) == lowerAsciiText(b);
 }
 
 bool blankByte(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The arguments as the rules' patterns are written: lower case, each run of blanks one space.
-std::string normalised(std::string_view s) {
-    std::string out;
-    bool inBlank = false;
-    for (const char c : s) {
-        if (blankByte(c)) {
-            inBlank = true;
-            continue;
-        }
-        if (inBlank && !out.empty()) {
-            out += ' ';
-        }
-        inBlank = false;
-        out += lowerAscii(c);
-    }
-    return out;
 }
 
 // The pattern's pieces between '*' found in order anywhere in text.
@@ -178,7 +152,7 @@ std::vector<std::string> pathCandidates(std::string_view args, int depth = 0) {
             if (comma != std::string::npos) {
                 add(t.substr(0, comma), false);
             }
-            const std::string program = lower(lastPart(t));
+            const std::string program = lowerAsciiText(lastPart(t));
             if ((program == "explorer" || program == "explorer.exe") && i + 1 < segment.size()) {
                 std::string rest;
                 for (std::size_t k = i + 1; k < segment.size(); ++k) {
@@ -499,7 +473,7 @@ LinkVerdict judgeLink(const LinkFinding& finding, const FullScanRules& rules) {
     // What the arguments say, read only where an interpreter runs them: programs of the
     // user's own take switches that look alike.
     if (interpreter) {
-        const std::string args = normalised(link.arguments);
+        const std::string args = collapsedLower(link.arguments);
         for (const ArgumentPattern& p : rules.argumentSigns) {
             if (containsPattern(args, p.pattern)) {
                 for (const auto& [from, sign] : argumentSignMap) {
@@ -601,7 +575,7 @@ PayloadVerdict judgePayload(const PayloadFinding& finding, const FullScanRules& 
         }
         const std::size_t dot = inner.rfind('.');
         if (dot != std::string_view::npos && dot > 0) {
-            const std::string ext = lower(inner.substr(dot));
+            const std::string ext = lowerAsciiText(inner.substr(dot));
             if (std::find(rules.decoyExtensions.begin(), rules.decoyExtensions.end(), ext) !=
                 rules.decoyExtensions.end()) {
                 kind(Sign::doubleExtension, "双重扩展名，把程序伪装成" + ext + " 文件");
@@ -748,7 +722,7 @@ bool desktopIniHasClsid(std::string_view text) {
         if (!inShellClassInfo || equals == std::string_view::npos) {
             continue;
         }
-        const std::string key = lower(trimBlanks(line.substr(0, equals)));
+        const std::string key = lowerAsciiText(trimBlanks(line.substr(0, equals)));
         if ((key == "clsid" || key == "clsid2") &&
             line.find('{', equals) != std::string_view::npos) {
             return true;

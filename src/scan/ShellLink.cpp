@@ -1,5 +1,7 @@
 #include "scan/ShellLink.h"
 
+#include "ports/Utf8.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -53,24 +55,6 @@ Bytes slice(Bytes b, std::size_t at, std::size_t length) {
         return {};
     }
     return b.subspan(at, std::min(length, b.size() - at));
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 constexpr std::uint32_t replacement = 0xFFFD;

@@ -324,14 +324,24 @@ std::optional<win32::Place> placeIn(const std::string& folder, const std::string
     return place;
 }
 
-// The folder a user named, with the links in it resolved; nothing when it is not a folder.
-std::optional<std::string> finalPath(const std::string& folder) {
-    const Handle h(::CreateFileW(apiPath(folder).c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
+// A folder opened only to read its facts, links resolved; an invalid handle when it cannot be
+// opened or is not a folder.
+Handle openFolderFacts(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    Handle h(::CreateFileW(apiPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return Handle();
+    }
+    return h;
+}
+
+// The folder a user named, with the links in it resolved; nothing when it is not a folder.
+std::optional<std::string> finalPath(const std::string& folder) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const Handle h = openFolderFacts(folder, info);
+    if (!h.valid()) {
         return std::nullopt;
     }
     wchar_t buffer[32768];
@@ -379,12 +389,8 @@ std::optional<std::string> Win32QuarantinePlatform::volumeIdentity(const std::st
         return std::nullopt;
     }
     const std::string path = isSeparator(root.back()) ? root : root + "\\";
-    const Handle h(::CreateFileW(apiPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (!openFolderFacts(path, info).valid()) {
         return std::nullopt;
     }
     char text[64];
