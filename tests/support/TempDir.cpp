@@ -177,9 +177,11 @@ void removeAll(const std::string& path) {
     }
 }
 
+// True only when a link is there afterwards: Wine reports success and makes nothing.
 bool makeFolderLink(const std::string& link, const std::string& target) {
     return ::CreateSymbolicLinkW(api(link).c_str(), api(target).c_str(),
-                                 SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+                                 SYMBOLIC_LINK_FLAG_DIRECTORY) != 0 &&
+           ::GetFileAttributesW(api(link).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
