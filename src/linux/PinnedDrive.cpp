@@ -477,14 +477,23 @@ std::optional<std::string> PinnedDrive::readLink(const std::string& path) {
                              static_cast<std::size_t>(found->st.st_size));
 }
 
-std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folder, bool folders) {
-    const auto found = findOnDrive(folder);
+std::optional<PinnedDrive::FolderToList> PinnedDrive::openFolderToList(const std::string& path) {
+    const auto found = findOnDrive(path);
     if (!found || !S_ISDIR(found->st.st_mode)) {
         return std::nullopt;
     }
-    posix::DirStream dir(found->isRoot()
-                             ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                             : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY));
+    return FolderToList{found->path,
+                        found->isRoot()
+                            ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                            : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY)};
+}
+
+std::optional<std::vector<Entry>> PinnedDrive::children(const std::string& folder, bool folders) {
+    const auto found = openFolderToList(folder);
+    if (!found) {
+        return std::nullopt;
+    }
+    posix::DirStream dir(found->fd);
     if (!dir.open()) {
         return std::nullopt;
     }

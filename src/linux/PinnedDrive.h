@@ -102,6 +102,13 @@ private:
     [[nodiscard]] std::optional<std::vector<std::string>> partsOf(const std::string& path) const;
     std::optional<Found> find(const std::vector<std::string>& parts);
     std::optional<Found> findOnDrive(const std::string& path);
+    // The folder at path opened for listing (fd -1 when it cannot be), with its path as the
+    // drive spells it; nothing when path names no folder.
+    struct FolderToList {
+        std::string path;
+        int fd = -1;
+    };
+    std::optional<FolderToList> openFolderToList(const std::string& path);
     // The name as the folder spells it: the exact name, else the one equal ignoring case.
     // foreign: the entry is the root of something mounted there.
     // miss, where given, tells why nothing was found: absent, or unknown when the folder

@@ -75,13 +75,11 @@ std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folde
     if (!partsOf(folder)) {
         return m_outside.list(folder);
     }
-    const auto found = findOnDrive(folder);
-    if (!found || !S_ISDIR(found->st.st_mode)) {
+    const auto found = openFolderToList(folder);
+    if (!found) {
         return std::nullopt;
     }
-    posix::DirStream dir(found->isRoot()
-                             ? ::openat(m_rootFd.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                             : openBeneath(found->folderFd, found->name, O_RDONLY | O_DIRECTORY));
+    posix::DirStream dir(found->fd);
     if (!dir.open()) {
         return std::nullopt;
     }
