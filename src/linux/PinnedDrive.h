@@ -56,7 +56,8 @@ public:
     // "absent" only when the folder that would hold the name answered without it; a root
     // that no longer answers (the drive pulled out) tells nothing.
     Presence lookup(const std::string& path) override;
-    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder,
+                                               ListDetail detail = ListDetail::all) override;
     bool renameItem(const std::string& path, const std::string& newName) override;
     std::optional<EntryKind> kindOf(const std::string& path) override;
     // Read through the descriptor of the link's folder; the link itself is never opened.

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
@@ -33,12 +34,11 @@ EntryKind kindOfMode(mode_t mode) {
 // The attribute word of an entry of an open folder, read through its own descriptor.
 std::optional<std::uint32_t> listedAttributes(int folderFd, const char* name, const struct stat& st,
                                               dev_t device, unsigned long magic) {
-    // Where the word is an extended attribute of Samba's form, it is read by name through
+    // Where the word is an extended attribute of Samba's form, it is read by name relative to
     // the folder's descriptor without opening the entry: one call instead of four.
     if (magic != exfatMagic && magic != fuseMagic &&
         posix::attributeStoreFor(magic, false) == posix::AttributeStore::dosAttrib) {
-        return posix::readDosAttrib(
-            "/proc/self/fd/" + std::to_string(folderFd) + "/" + std::string(name), st);
+        return posix::readDosAttribAt(folderFd, name, st);
     }
     const int type = S_ISDIR(st.st_mode) ? O_DIRECTORY : 0;
     bool pathOnly = false;
@@ -67,13 +67,31 @@ std::optional<std::uint32_t> listedAttributes(int folderFd, const char* name, co
     return posix::readAttributes(posix::HeldEntry{fd.get(), pathOnly, magic}, st);
 }
 
+// The kind a folder's listing tells without asking the entry; nothing where it does not.
+std::optional<EntryKind> kindOfType(unsigned char type) {
+    switch (type) {
+    case DT_REG:
+        return EntryKind::file;
+    case DT_DIR:
+        return EntryKind::folder;
+    case DT_LNK:
+        return EntryKind::link;
+    case DT_UNKNOWN:
+        return std::nullopt;
+    default:
+        return EntryKind::other;
+    }
+}
+
 } // namespace
 
 // One pass over the folder: a statx and one attribute read per entry, each through the
-// folder's own descriptor, so that a walk of a whole stick costs no path lookups.
-std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folder) {
+// folder's own descriptor, so that a walk of a whole stick costs no path lookups. Entries of
+// a kind the caller needs no detail of are taken by the kind the folder tells, with no call.
+std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folder,
+                                                        ListDetail detail) {
     if (!partsOf(folder)) {
-        return m_outside.list(folder);
+        return m_outside.list(folder, detail);
     }
     const auto found = openFolderToList(folder);
     if (!found) {
@@ -83,9 +101,22 @@ std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folde
     if (!dir.open()) {
         return std::nullopt;
     }
+    const auto needed = [detail](EntryKind kind) {
+        return detail == ListDetail::all ||
+               (detail == ListDetail::folders) == (kind == EntryKind::folder);
+    };
     std::vector<EntryInfo> entries;
     bool error = false;
-    while (const char* name = dir.next(error)) {
+    unsigned char type = DT_UNKNOWN;
+    while (const char* name = dir.next(error, type)) {
+        EntryInfo info;
+        info.path = posix::join(found->path, name);
+        info.name = name;
+        if (const auto told = kindOfType(type); told && !needed(*told)) {
+            info.kind = *told;
+            entries.push_back(std::move(info));
+            continue;
+        }
         struct statx sx {};
         if (::statx(dir.fd(), name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
                     STATX_TYPE | STATX_MODE | STATX_INO | STATX_SIZE | STATX_MNT_ID, &sx) != 0) {
@@ -103,14 +134,11 @@ std::optional<std::vector<EntryInfo>> PinnedDrive::list(const std::string& folde
         if (!onDrive(view)) {
             continue;
         }
-        EntryInfo info;
-        info.path = posix::join(found->path, name);
-        info.name = name;
         info.kind = kindOfMode(view.st.st_mode);
         if (info.kind == EntryKind::file) {
             info.size = sx.stx_size;
         }
-        if (info.kind == EntryKind::file || info.kind == EntryKind::folder) {
+        if ((info.kind == EntryKind::file || info.kind == EntryKind::folder) && needed(info.kind)) {
             info.attributes = listedAttributes(dir.fd(), name, view.st, m_dev, m_magic);
         }
         entries.push_back(std::move(info));

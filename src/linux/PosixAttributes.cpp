@@ -4,14 +4,17 @@
 #include "linux/PosixIo.h"
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
 #include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -232,14 +235,17 @@ std::optional<std::uint32_t> parseDosAttrib(const std::string& raw) {
 
 namespace {
 
-std::optional<std::uint32_t> readDos(const Target& t, const struct stat& st) {
+// The word shown for an entry from its user.DOSATTRIB value, or from the error that reading
+// it gave: no record reads as the defaults.
+std::optional<std::uint32_t> dosWord(std::optional<std::string_view> raw, int error,
+                                     const struct stat& st) {
     const bool isFolder = S_ISDIR(st.st_mode);
     std::uint32_t stored = isFolder ? 0 : attr::archive;
-    if (const auto raw = readXattr(t, dosAttribName)) {
-        if (const auto parsed = parseDosAttrib(*raw)) {
+    if (raw) {
+        if (const auto parsed = parseDosAttrib(std::string(*raw))) {
             stored = *parsed;
         }
-    } else if (errno != ENODATA && !unsupported(errno)) {
+    } else if (error != ENODATA && !unsupported(error)) {
         return std::nullopt;
     }
     std::uint32_t value = shownWord(stored, isFolder);
@@ -248,6 +254,41 @@ std::optional<std::uint32_t> readDos(const Target& t, const struct stat& st) {
         value = hasWritePermission(st) ? value & ~attr::readOnly : value | attr::readOnly;
     }
     return value;
+}
+
+std::optional<std::uint32_t> readDos(const Target& t, const struct stat& st) {
+    const auto raw = readXattr(t, dosAttribName);
+    const int error = errno;
+    return raw ? dosWord(*raw, 0, st) : dosWord(std::nullopt, error, st);
+}
+
+// getxattrat(2) (Linux 6.13) reads an entry's attribute by its name in an open folder in one
+// call, with no path walk. Where the kernel lacks it, or a sandbox refuses it, the entry is
+// reached by its name below the folder's /proc/self/fd link.
+#if defined(__x86_64__) || defined(__aarch64__)
+constexpr long getxattratCall = 464;
+#else
+constexpr long getxattratCall = -1;
+#endif
+std::atomic<bool> noXattrAt{getxattratCall < 0};
+
+ssize_t getXAt(int folderFd, const char* name, const char* attribute, char* value,
+               std::size_t size) {
+    if (!noXattrAt.load(std::memory_order_relaxed)) {
+        struct {
+            std::uint64_t value;
+            std::uint32_t size;
+            std::uint32_t flags;
+        } args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(size), 0};
+        const long n = ::syscall(getxattratCall, folderFd, name, AT_SYMLINK_NOFOLLOW, attribute,
+                                 &args, sizeof args);
+        if (n >= 0 || (errno != ENOSYS && errno != EPERM)) {
+            return static_cast<ssize_t>(n);
+        }
+        noXattrAt.store(true, std::memory_order_relaxed);
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(folderFd) + "/" + name;
+    return ::lgetxattr(path.c_str(), attribute, value, size);
 }
 
 bool writeDos(const Target& t, const struct stat& st, std::uint32_t value) {
@@ -362,6 +403,19 @@ std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct
 
 bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value) {
     return writeDos(Target{path}, st, value);
+}
+
+std::optional<std::uint32_t> readDosAttribAt(int folderFd, const char* name,
+                                             const struct stat& st) {
+    std::array<char, 256> raw{};
+    const ssize_t n = getXAt(folderFd, name, dosAttribName, raw.data(), raw.size());
+    if (n >= 0) {
+        return dosWord(std::string_view(raw.data(), static_cast<std::size_t>(n)), 0, st);
+    }
+    if (errno == ERANGE) {
+        return readDos(Target{"/proc/self/fd/" + std::to_string(folderFd) + "/" + name}, st);
+    }
+    return dosWord(std::nullopt, errno, st);
 }
 
 std::optional<std::uint32_t> readAttributes(const std::string& path, const struct stat& st) {

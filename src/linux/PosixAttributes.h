@@ -44,6 +44,8 @@ bool writeAttributes(const HeldEntry& entry, const struct stat& st, std::uint32_
 // The user.DOSATTRIB form used where the file system has no attributes of its own.
 std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct stat& st);
 bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value);
+// The same for an entry named in an open folder, read without opening the entry.
+std::optional<std::uint32_t> readDosAttribAt(int folderFd, const char* name, const struct stat& st);
 
 // Decodes a user.DOSATTRIB value: "0x..." text, or Samba's binary blob.
 std::optional<std::uint32_t> parseDosAttrib(const std::string& raw);

@@ -44,7 +44,7 @@ int DirStream::fd() const {
     return ::dirfd(static_cast<DIR*>(m_dir));
 }
 
-const char* DirStream::next(bool& error) {
+const char* DirStream::next(bool& error, unsigned char& type) {
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(static_cast<DIR*>(m_dir));
@@ -54,6 +54,7 @@ const char* DirStream::next(bool& error) {
         }
         const char* name = entry->d_name;
         if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))) {
+            type = entry->d_type;
             return name;
         }
     }

@@ -42,8 +42,13 @@ public:
 
     [[nodiscard]] bool open() const { return m_dir != nullptr; }
     [[nodiscard]] int fd() const;
-    // The next name; nothing at the end, with error set when reading failed.
-    const char* next(bool& error);
+    // The next name; nothing at the end, with error set when reading failed. type: the
+    // entry's DT_ type as the folder tells it, DT_UNKNOWN where it does not.
+    const char* next(bool& error, unsigned char& type);
+    const char* next(bool& error) {
+        unsigned char type = 0;
+        return next(error, type);
+    }
     const char* next() {
         bool error = false;
         return next(error);

@@ -25,8 +25,9 @@ public:
     bool fileExists(const std::string& path) override { return m_fs.fileExists(path); }
     bool folderExists(const std::string& path) override { return m_fs.folderExists(path); }
     Presence lookup(const std::string& path) override { return m_fs.lookup(path); }
-    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
-        return m_fs.list(folder);
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder,
+                                               ListDetail detail = ListDetail::all) override {
+        return m_fs.list(folder, detail);
     }
     std::optional<EntryKind> kindOf(const std::string& path) override { return m_fs.kindOf(path); }
     std::optional<std::string> readLink(const std::string& path) override {
@@ -98,7 +99,8 @@ Presence FileSystem::lookup(const std::string& path) {
     return Presence::absent;
 }
 
-std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder) {
+std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder,
+                                                       ListDetail detail) {
     auto folders = subFolders(folder);
     auto plain = files(folder);
     if (!folders || !plain) {
@@ -108,13 +110,17 @@ std::optional<std::vector<EntryInfo>> FileSystem::list(const std::string& folder
     out.reserve(folders->size() + plain->size());
     for (Entry& e : *folders) {
         EntryInfo info{std::move(e.path), std::move(e.name), EntryKind::folder, 0, std::nullopt};
-        info.attributes = attributes(info.path);
+        if (detail != ListDetail::files) {
+            info.attributes = attributes(info.path);
+        }
         out.push_back(std::move(info));
     }
     for (Entry& e : *plain) {
         EntryInfo info{std::move(e.path), std::move(e.name), EntryKind::file, 0, std::nullopt};
-        info.attributes = attributes(info.path);
-        info.size = fileLen(info.path).value_or(0);
+        if (detail != ListDetail::folders) {
+            info.attributes = attributes(info.path);
+            info.size = fileLen(info.path).value_or(0);
+        }
         out.push_back(std::move(info));
     }
     return out;

@@ -52,6 +52,10 @@ enum class EntryKind {
     other, // a FIFO, a device, a socket
 };
 
+// Which entries of a listing must come with their size and attribute word. The others may
+// come with their name and kind only, which costs the drive less.
+enum class ListDetail { all, files, folders };
+
 // A direct child of a folder with what a listing tells of it in one pass.
 struct EntryInfo {
     std::string path; // full path
@@ -111,8 +115,10 @@ public:
     virtual Presence lookup(const std::string& path);
 
     // Direct children with kind, size and attribute word, in the platform's order;
-    // nothing when the folder cannot be listed.
-    virtual std::optional<std::vector<EntryInfo>> list(const std::string& folder);
+    // nothing when the folder cannot be listed. With detail, only the entries of that kind
+    // surely carry size and word (a file is anything but a folder here).
+    virtual std::optional<std::vector<EntryInfo>> list(const std::string& folder,
+                                                       ListDetail detail = ListDetail::all);
 
     // What the entry at path is, never following a link; nothing when it is absent or the
     // drive cannot tell.

@@ -89,8 +89,9 @@ private:
     // attributes were tampered with.
     void disguisedFolders() {
         bool found = false;
-        // An unreadable root (the drive pulled out) has no folders to look at.
-        const auto listed = m_fs.list(m_drivePath);
+        // An unreadable root (the drive pulled out) has no folders to look at. Of the files
+        // only the names serve here.
+        const auto listed = m_fs.list(m_drivePath, ListDetail::folders);
         const std::vector<EntryInfo> none;
         const std::vector<EntryInfo>& entries = listed ? *listed : none;
         const NameIndex files(entries);
@@ -234,7 +235,7 @@ private:
         Delay(m_clock, 2);
 
         const std::string ownProgram = m_host.programName() + ".exe";
-        const auto listed = m_fs.list(m_drivePath);
+        const auto listed = m_fs.list(m_drivePath, ListDetail::files);
         if (!listed) {
             endOfPhase("第三阶段检测完毕，没有发现威胁！");
             return;

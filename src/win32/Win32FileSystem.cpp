@@ -441,7 +441,9 @@ bool Win32FileSystem::folderExists(const std::string& path) {
     return lookup(path) == Presence::folder;
 }
 
-std::optional<std::vector<EntryInfo>> Win32FileSystem::list(const std::string& rawFolder) {
+// The held folder's listing carries size and attributes for every entry at no extra cost.
+std::optional<std::vector<EntryInfo>> Win32FileSystem::list(const std::string& rawFolder,
+                                                            ListDetail /*detail*/) {
     const std::string folder = stripTrailingSeparators(rawFolder);
     const auto held = hold(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     if (!held || !held->isFolder()) {

@@ -48,7 +48,8 @@ public:
     // "absent" when the folder that would hold the name is held open and says it has no
     // such name (or the folder above it says so of that folder); "unknown" otherwise.
     Presence lookup(const std::string& path) override;
-    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override;
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder,
+                                               ListDetail detail = ListDetail::all) override;
     std::optional<std::vector<Entry>> subFolders(const std::string& folder) override;
     std::optional<std::vector<Entry>> files(const std::string& folder) override;
     std::optional<std::uint32_t> attributes(const std::string& path) override;

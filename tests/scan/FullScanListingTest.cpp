@@ -8,7 +8,8 @@ namespace tw::test {
 namespace {
 
 // The walk's one call per folder: each child with its kind, size and attribute word, links
-// reported as links (never followed), and nothing for a folder that is not there.
+// reported as links (never followed), and nothing for a folder that is not there. The quick
+// scan's phases ask for one kind's detail only.
 TEST(FullScanListing, EachChildWithKindSizeAndAttributes) {
     Harness h;
     writeFile(h.stick / "a.txt", "hello");
@@ -35,6 +36,23 @@ TEST(FullScanListing, EachChildWithKindSizeAndAttributes) {
     EXPECT_EQ(b.attributes, keptOnFolder(18));
     if (linked) {
         EXPECT_EQ((*listed)[2].kind, EntryKind::link);
+    }
+
+    // Asked for one kind's detail, the listing still names every entry with its kind, and
+    // that kind's entries carry their word (and files their size).
+    for (const ListDetail detail : {ListDetail::files, ListDetail::folders}) {
+        auto partial = pinned->list(h.stick.path(), detail);
+        ASSERT_TRUE(partial);
+        std::sort(partial->begin(), partial->end(),
+                  [](const EntryInfo& x, const EntryInfo& y) { return x.name < y.name; });
+        ASSERT_EQ(partial->size(), listed->size());
+        for (std::size_t i = 0; i < partial->size(); ++i) {
+            EXPECT_EQ((*partial)[i].path, (*listed)[i].path);
+            EXPECT_EQ((*partial)[i].kind, (*listed)[i].kind);
+        }
+        const EntryInfo& detailed = (*partial)[detail == ListDetail::files ? 0 : 1];
+        EXPECT_EQ(detailed.attributes, (detail == ListDetail::files ? a : b).attributes);
+        EXPECT_EQ(detailed.size, detail == ListDetail::files ? 5u : 0u);
     }
 
     const auto inner = pinned->list(native(h.stick / "b"));

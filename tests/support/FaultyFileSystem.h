@@ -64,8 +64,9 @@ public:
     bool mkDir(const std::string& path) override;
     // "list" and "renameItem" as the others; "listAttributes" refused for an entry lists it
     // without its attribute word, as a file system that keeps none (exFAT on Linux).
-    std::optional<std::vector<EntryInfo>> list(const std::string& folder) override {
-        auto entries = refused("list", folder) ? std::nullopt : m_real.list(folder);
+    std::optional<std::vector<EntryInfo>> list(const std::string& folder,
+                                               ListDetail detail = ListDetail::all) override {
+        auto entries = refused("list", folder) ? std::nullopt : m_real.list(folder, detail);
         if (entries) {
             for (EntryInfo& entry : *entries) {
                 if (refused("listAttributes", entry.path)) {
