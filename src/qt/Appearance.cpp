@@ -1,6 +1,7 @@
 #include "qt/Appearance.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPalette>
@@ -59,12 +60,14 @@ QFont storedFont(const QString& family, double points, bool bold) {
 
 void installFontSubstitutions() {
     // One installed face for every stored family: each further face costs megabytes of font
-    // pages and FreeType memory and a good part of the start-up. Noto Sans CJK SC is also the
-    // face the system font falls back on for Chinese, so the menus share it.
+    // pages and FreeType memory and a good part of the start-up. The system font (menus,
+    // boxes) falls back on the same face for Chinese, which fontconfig would otherwise take
+    // from another face of the collection, by the locale.
     const QStringList face = {oneFace()};
     for (const char* family : {"宋体", "华文中宋", "华文行楷", "楷体", "微软雅黑"}) {
         QFont::insertSubstitutions(QString::fromUtf8(family), face);
     }
+    QFont::insertSubstitutions(QGuiApplication::font().family(), face);
 }
 
 void installTranslations(QCoreApplication& app) {
