@@ -94,17 +94,21 @@ private:
         const auto listed = m_fs.list(m_drivePath, ListDetail::folders);
         const std::vector<EntryInfo> none;
         const std::vector<EntryInfo>& entries = listed ? *listed : none;
-        const NameIndex files(entries);
+        // Built at the first folder: a root of files alone needs no index.
+        std::optional<NameIndex> files;
         for (const EntryInfo& folder : entries) {
             if (folder.kind != EntryKind::folder) {
                 continue;
+            }
+            if (!files) {
+                files.emplace(entries);
             }
             const std::string& p = folder.path;
             status(m_view, "正在执行" + m_drivePath + "盘扫描......", colors::green);
             Delay(m_clock, 2);
 
             const std::string exe = p + ".exe";
-            if (files.mayHold(folder.name + ".exe") && m_fs.fileExists(exe)) {
+            if (files->mayHold(folder.name + ".exe") && m_fs.fileExists(exe)) {
                 found = true;
                 status(m_view, "发现伪装文件夹病毒" + exe + "，正在处理......", colors::darkRed);
                 (void)removeToQuarantine(m_ports, exe, condemned::disguisedFolder);
