@@ -405,6 +405,10 @@ bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_
     return writeDos(Target{path}, st, value);
 }
 
+void useXattrAt(bool enabled) {
+    noXattrAt.store(!enabled || getxattratCall < 0, std::memory_order_relaxed);
+}
+
 std::optional<std::uint32_t> readDosAttribAt(int folderFd, const char* name,
                                              const struct stat& st) {
     std::array<char, 256> raw{};

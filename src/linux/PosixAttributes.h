@@ -46,6 +46,9 @@ std::optional<std::uint32_t> readDosAttrib(const std::string& path, const struct
 bool writeDosAttrib(const std::string& path, const struct stat& st, std::uint32_t value);
 // The same for an entry named in an open folder, read without opening the entry.
 std::optional<std::uint32_t> readDosAttribAt(int folderFd, const char* name, const struct stat& st);
+// That read takes one call where the kernel has getxattrat(2); tests turn it off to take the
+// way older kernels go.
+void useXattrAt(bool enabled);
 
 // Decodes a user.DOSATTRIB value: "0x..." text, or Samba's binary blob.
 std::optional<std::uint32_t> parseDosAttrib(const std::string& raw);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -104,7 +105,7 @@ TEST_F(DosAttribTest, ReadsRecordsOfOtherPrograms) {
     const std::string samba5 = "\0\0\x05\0\x05\0\0\0\x01\0\0\0\x26\0\0\0\x10\x32\x54\x76\0\0\0\0"s;
     const std::string samba3 = "\0\0\x03\0\x03\0\0\0\x01\0\0\0\x12\0\0\0\0\0\0\0\0\0\0\0"s;
     const std::string samba1 = "\0\0\x01\0\x01\0\0\0\x02\0\0\0\0\0\0\0"s;
-    const std::vector<Record> records = {
+    std::vector<Record> records = {
         {"samba5-file", samba5, false, 38},     {"samba3-folder", samba3, true, 18},
         {"samba1-file", samba1, false, 2},      {"hex-file", "0x22", false, 34},
         {"hex-nul-file", "0x27\0"s, false, 38}, // a writable file is not read-only
@@ -122,6 +123,27 @@ TEST_F(DosAttribTest, ReadsRecordsOfOtherPrograms) {
         setRawDosAttrib(path, r.raw);
         EXPECT_EQ(fs.attributes(path), r.shown) << r.name;
     }
+    // A record longer than a listing reads at once.
+    writeFile(stick / "long-record-file", "x");
+    setRawDosAttrib(stick / "long-record-file", "0x26" + std::string(400, '\0'));
+    records.push_back({"long-record-file", {}, false, 38});
+
+    // A listing reads the same words by name in the folder, in one call or, on older
+    // kernels, through the folder's descriptor link.
+    const auto pinned = fs.pinDrive(stick.path());
+    for (const bool oneCall : {true, false}) {
+        SCOPED_TRACE(oneCall ? "one call" : "descriptor link");
+        posix::useXattrAt(oneCall);
+        const auto listed = pinned->list(stick.path());
+        ASSERT_TRUE(listed);
+        for (const auto& r : records) {
+            const auto entry = std::find_if(listed->begin(), listed->end(),
+                                            [&](const EntryInfo& e) { return e.name == r.name; });
+            ASSERT_NE(entry, listed->end()) << r.name;
+            EXPECT_EQ(entry->attributes, r.shown) << r.name;
+        }
+    }
+    posix::useXattrAt(true);
 }
 
 TEST_F(DosAttribTest, DefaultsAndPermissions) {
