@@ -53,7 +53,8 @@ enum class EntryKind {
 };
 
 // Which entries of a listing must come with their size and attribute word. The others may
-// come with their name and kind only, which costs the drive less.
+// come with their name and kind only, as the folder tells them, which costs the drive less:
+// they serve to tell names apart, never to act on (a drive mounted there is not ruled out).
 enum class ListDetail { all, files, folders };
 
 // A direct child of a folder with what a listing tells of it in one pass.
