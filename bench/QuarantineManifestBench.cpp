@@ -31,21 +31,6 @@ long peakKiB() {
     return 0;
 }
 
-class StringReader final : public ByteReader {
-public:
-    explicit StringReader(const std::string& text) : m_text(text) {}
-    std::optional<std::size_t> read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, m_text.size() - m_at);
-        std::copy_n(m_text.data() + m_at, n, buffer);
-        m_at += n;
-        return n;
-    }
-
-private:
-    const std::string& m_text;
-    std::size_t m_at = 0;
-};
-
 // Hands out one line again and again up to a total, never holding more than the line.
 class RepeatingReader final : public ByteReader {
 public:
@@ -110,7 +95,7 @@ public:
             return std::move(m_files.hostileManifest);
         }
         const auto it = m_files.content.find(name);
-        return it == m_files.content.end() ? nullptr : std::make_unique<StringReader>(it->second);
+        return it == m_files.content.end() ? nullptr : std::make_unique<TextBytes>(it->second);
     }
     bool rename(const std::string& from, const std::string& to, bool replace) override {
         if (!m_files.content.contains(from) || (!replace && m_files.content.contains(to))) {

@@ -236,21 +236,6 @@ private:
     bool m_failed = false;
 };
 
-class TextReader final : public ByteReader {
-public:
-    explicit TextReader(const std::string& text) : m_text(text) {}
-    std::optional<std::size_t> read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, m_text.size() - m_at);
-        std::copy_n(m_text.data() + m_at, n, buffer);
-        m_at += n;
-        return n;
-    }
-
-private:
-    const std::string& m_text;
-    std::size_t m_at = 0;
-};
-
 // The fingerprint of a stored copy, read whole; with its bytes when asked for them.
 std::optional<std::string> fingerprint(StoreFolder& folder, const std::string& name,
                                        std::string* bytes = nullptr,
@@ -596,7 +581,7 @@ std::optional<std::string> QuarantineStore::addRecord(const QuarantineFacts& fac
     // A link's copy is its text, under the same fingerprint as any copy.
     QuarantineFacts record = facts;
     record.size = linkText.size();
-    TextReader text(linkText);
+    TextBytes text(linkText);
     return put(record, kind, text);
 }
 

@@ -1,6 +1,15 @@
 #include "ports/FileSystem.h"
 
+#include <algorithm>
+
 namespace tw {
+
+std::optional<std::size_t> TextBytes::read(char* buffer, std::size_t size) {
+    const std::size_t n = std::min(size, m_text.size() - m_at);
+    std::copy_n(m_text.data() + m_at, n, buffer);
+    m_at += n;
+    return n;
+}
 
 std::string joinPath(const FileSystem& fs, const std::string& folder, const std::string& name) {
     const char sep = fs.separator();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -82,6 +83,17 @@ public:
     virtual ~ByteReader() = default;
     // Up to size bytes into buffer: 0 at the end, nothing when reading fails.
     virtual std::optional<std::size_t> read(char* buffer, std::size_t size) = 0;
+};
+
+// Hands out the bytes of a text kept elsewhere, as a file's bytes would come.
+class TextBytes final : public ByteReader {
+public:
+    explicit TextBytes(std::string_view text) : m_text(text) {}
+    std::optional<std::size_t> read(char* buffer, std::size_t size) override;
+
+private:
+    std::string_view m_text;
+    std::size_t m_at = 0;
 };
 
 // Drives, folders and files, with the platform's name matching: a lookup takes the exact
