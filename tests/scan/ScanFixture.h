@@ -3,6 +3,8 @@
 #include "scan/ModQuickScan.h"
 #include "support/Harness.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace tw::test {
@@ -65,6 +67,24 @@ inline const Lines phaseUnreadable = {"Label7: 没有检测到U盘，无法完�
 inline const Lines scanFinished = {"Label7: 快速扫描已完成！", "wait 2s", "Timer2 on", "Timer2 on"};
 inline const Lines scanUnfinished = {"Label7: 没有检测到U盘，无法完成扫描！", "wait 2s",
                                      "Timer2 on", "Timer2 on"};
+
+// The full scan whose module cannot be loaded: it says so and starts nothing.
+inline const Lines fullScanModuleMissing = {
+    "Timer2 off",
+    "Label7: 检测不到完全扫描模块，无法继续......",
+    "box[64] 提示: 本模块正在开发，敬请期待！ -> OK",
+    "Timer2 on",
+};
+// Fails the test at any call on the drive, but for the existence tests where allowed.
+inline void failOnDriveCalls(ScanHarness& h, bool existenceAllowed) {
+    h.faulty.refuse = [&h, existenceAllowed](const std::string& op, const std::string& path) {
+        if (path.starts_with(h.stick.path()) &&
+            !(existenceAllowed && (op == "fileExists" || op == "folderExists"))) {
+            ADD_FAILURE() << "the drive was read: " << op << " " << path;
+        }
+        return false;
+    };
+}
 
 // A root without folders, up to the first file of phase 3.
 inline Lines upToPhase3(const std::string& d) {
